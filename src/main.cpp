@@ -1,0 +1,311 @@
+#include "main.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Header writer
+
+// Anyone may write to this address: example.org is reserved for examples.
+constexpr const char* banner = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
+
+constexpr std::array<char, 512> make_hex_pairs()
+{
+    std::array<char, 512> pairs{};
+    constexpr const char* digits = "0123456789abcdef";
+    for (int v = 0; v < 256; ++v) {
+        pairs[static_cast<size_t>(2 * v)] = digits[v >> 4];
+        pairs[static_cast<size_t>(2 * v + 1)] = digits[v & 15];
+    }
+    return pairs;
+}
+
+constexpr std::array<char, 512> hex_pairs = make_hex_pairs();
+
+// A big image is a few hundred megabytes of text: it is formatted into a
+// large buffer and handed to the stream in few writes, instead of one
+// formatted-output call per value.
+class text_sink {
+public:
+    explicit text_sink(FILE* out) : out_(out), buf_(std::make_unique<char[]>(capacity)) {}
+
+    bool ok() const { return ok_; }
+
+    void text(std::string_view s)
+    {
+        if (s.size() > capacity - used_) {
+            flush();
+            if (s.size() > capacity) {
+                write(s.data(), s.size());
+                return;
+            }
+        }
+        std::memcpy(buf_.get() + used_, s.data(), s.size());
+        used_ += s.size();
+    }
+
+    // prefix (at most four characters), then the word as eight lower-case
+    // hexadecimal digits.
+    void word(std::string_view prefix, uint32_t v)
+    {
+        if (capacity - used_ < 12)
+            flush();
+        char* p = buf_.get() + used_;
+        std::memcpy(p, prefix.data(), prefix.size());
+        p += prefix.size();
+        for (int shift = 24; shift >= 0; shift -= 8, p += 2)
+            std::memcpy(p, &hex_pairs[2 * ((v >> shift) & 0xff)], 2);
+        used_ = static_cast<size_t>(p - buf_.get());
+    }
+
+    bool flush()
+    {
+        write(buf_.get(), used_);
+        used_ = 0;
+        return ok_;
+    }
+
+private:
+    static constexpr size_t capacity = size_t{1} << 20;
+
+    void write(const char* data, size_t n)
+    {
+        if (ok_ && n > 0 && std::fwrite(data, 1, n, out_) != n)
+            ok_ = false;
+    }
+
+    FILE* out_;
+    std::unique_ptr<char[]> buf_;
+    size_t used_ = 0;
+    bool ok_ = true;
+};
+
+bool is_keyword(std::string_view word)
+{
+    // C23 and C++20 keywords, alternative tokens included: an array named
+    // after any of them would not compile as C or as C++.
+    static const std::set<std::string_view> keywords = {
+        "_Alignas", "_Alignof", "_Atomic", "_BitInt", "_Bool", "_Complex", "_Decimal128",
+        "_Decimal32", "_Decimal64", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert",
+        "_Thread_local", "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor",
+        "bool", "break", "case", "catch", "char", "char16_t", "char32_t", "char8_t", "class",
+        "co_await", "co_return", "co_yield", "compl", "concept", "const", "const_cast",
+        "consteval", "constexpr", "constinit", "continue", "decltype", "default", "delete", "do",
+        "double", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false",
+        "float", "for", "friend", "goto", "if", "inline", "int", "long", "mutable", "namespace",
+        "new", "noexcept", "not", "not_eq", "nullptr", "operator", "or", "or_eq", "private",
+        "protected", "public", "register", "reinterpret_cast", "requires", "restrict", "return",
+        "short", "signed", "sizeof", "static", "static_assert", "static_cast", "struct",
+        "switch", "template", "this", "thread_local", "throw", "true", "try", "typedef",
+        "typeid", "typename", "typeof", "typeof_unqual", "union", "unsigned", "using",
+        "virtual", "void", "volatile", "wchar_t", "while", "xor", "xor_eq",
+    };
+    return keywords.count(word) != 0;
+}
+
+bool identifier_char(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// ---------------------------------------------------------------------------
+// Driver
+
+#ifdef _WIN32
+constexpr const char* directory_separators = "\\/";
+#else
+constexpr const char* directory_separators = "/";
+#endif
+
+using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// Closes the stream and says whether everything written to it reached the
+// file: a full disk often shows only when the last buffer is flushed.
+bool close_checked(file_ptr& out)
+{
+    const bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
+    return std::fclose(out.release()) == 0 && written;
+}
+
+bool cant_write(const std::string& file)
+{
+    std::printf("error: can't write file %s\n", file.c_str());
+    return false;
+}
+
+bool report(bmp_error error, const char* path)
+{
+    switch (error) {
+    case bmp_error::none:
+        return true;
+    case bmp_error::cant_open:
+        std::printf("error: can't open file %s\n", path);
+        break;
+    case bmp_error::read_failed:
+        std::printf("error: can't read file %s\n", path);
+        break;
+    case bmp_error::bad_format:
+        std::printf("error: wrong BMP format\n");
+        break;
+    case bmp_error::unsupported:
+        std::printf("error: unsupported BMP format\n");
+        break;
+    case bmp_error::truncated:
+        std::printf("error: truncated BMP file\n");
+        break;
+    case bmp_error::too_large:
+        std::printf("error: image too large\n");
+        break;
+    case bmp_error::out_of_memory:
+        std::printf("error: out of memory\n");
+        break;
+    }
+    return false;
+}
+
+using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;
+
+image_ptr load(const char* path)
+{
+    std::printf("Loading %s\n", path);
+    bmp_error error = bmp_error::none;
+    image_ptr image(load_bmp(path, error), &free_bmp);
+    report(error, path);
+    return image;
+}
+
+}  // namespace
+
+std::string header_name(std::string_view argument)
+{
+    if (argument.size() < 4)
+        return std::string(argument) + ".h";
+    return std::string(argument.substr(0, argument.size() - 3)) + "h";
+}
+
+std::string c_identifier(std::string_view image_name)
+{
+    const size_t cut = image_name.find_last_of(directory_separators);
+    if (cut != std::string_view::npos)
+        image_name.remove_prefix(cut + 1);
+    std::string id(image_name);
+    std::replace_if(id.begin(), id.end(), [](char c) { return !identifier_char(c); }, '_');
+    if (id.empty() || (id[0] >= '0' && id[0] <= '9') || is_keyword(id))
+        id.insert(0, "img_");
+    return id;
+}
+
+void make_header(FILE* out)
+{
+    std::fputs(banner, out);
+}
+
+bool make_data(FILE* out, std::string& name, const bmp_image& image)
+{
+    name.resize(name.size() >= 2 ? name.size() - 2 : 0);
+    std::printf("Writing %s\n", name.c_str());
+    const std::string id = c_identifier(name);
+
+    // The array size is the 32-bit product, whatever its sign: the reader
+    // never yields a record where that matters, but a record of width or
+    // height 0 still gets a declaration that agrees with its contents.
+    const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
+    text_sink sink(out);
+    sink.text("const unsigned short int " + id + "_x = " + std::to_string(image.width) + ";\n");
+    sink.text("const unsigned short int " + id + "_y = " + std::to_string(image.height) + ";\n\n");
+    sink.text("const unsigned int " + id + "[" + std::to_string(size) + "] = {\n");
+
+    // Rows are stored top row first, each mirrored, so each is walked
+    // backwards to list it left to right.
+    const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
+    for (int32_t row = 0; row < image.height && sink.ok(); ++row) {
+        const uint32_t* stored = image.pixels + static_cast<size_t>(row) * width;
+        for (size_t j = width; j > 0; --j)
+            sink.word(j == width ? "\t0x" : ", 0x", stored[j - 1]);
+        sink.text(row == image.height - 1 ? "\n" : ",\n");
+    }
+    sink.text("};\n\n");
+    // Flushed per image so that a full disk stops a combined run at the image
+    // that did not fit, not after every later one has been read.
+    return sink.flush() && std::fflush(out) == 0;
+}
+
+// Each input gets its own header beside it. A failing input ends the run;
+// the headers written before it stay as they are.
+bool run_single(int count, char** files)
+{
+    for (int i = 0; i < count; ++i) {
+        const image_ptr image = load(files[i]);
+        if (!image)
+            return false;
+        std::string name = header_name(files[i]);
+        const std::string file = name;
+        file_ptr out(std::fopen(file.c_str(), "w+"), &std::fclose);
+        if (!out)
+            return cant_write(file);
+        std::printf("Writing %s\n", file.c_str());
+        make_header(out.get());
+        const bool written = make_data(out.get(), name, *image);
+        if (!close_checked(out) || !written)
+            return cant_write(file);
+    }
+    return true;
+}
+
+// Every input goes into one "data.h" in the current directory. An image
+// whose declarations would repeat one already written stops the run before
+// any of it is written, since the file would no longer compile.
+bool run_combined(int count, char** files)
+{
+    const std::string file = "data.h";
+    std::printf("Making %s\n", file.c_str());
+    file_ptr out(std::fopen(file.c_str(), "w+"), &std::fclose);
+    if (!out)
+        return cant_write(file);
+    make_header(out.get());
+
+    std::set<std::string> declared;
+    for (int i = 0; i < count; ++i) {
+        std::string name = header_name(files[i]);
+        const image_ptr image = load(files[i]);
+        if (!image)
+            return false;
+        const std::string id = c_identifier(std::string_view(name).substr(0, name.size() - 2));
+        const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
+        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; })) {
+            std::printf("error: duplicate image name %s\n", id.c_str());
+            return false;
+        }
+        declared.insert(ids.begin(), ids.end());
+        if (!make_data(out.get(), name, *image))
+            return cant_write(file);
+    }
+    if (!close_checked(out))
+        return cant_write(file);
+    return true;
+}
+
+#ifndef VANTREL_NO_MAIN
+// The only place that decides the exit status: 0 after "Done" or the usage
+// line, 1 after any error line.
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::printf("Usage: %s file.bmp ...\n", argc > 0 && argv[0] ? argv[0] : "vantrel");
+        return 0;
+    }
+    const bool combined = std::strncmp(argv[1], "-a", 2) == 0;
+    const bool ok = combined ? run_combined(argc - 2, argv + 2) : run_single(argc - 1, argv + 1);
+    if (!ok)
+        return 1;
+    std::printf("Done\n");
+    return 0;
+}
+#endif

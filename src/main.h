@@ -1,0 +1,37 @@
+// main: the command-line driver and the header writer.
+#ifndef VANTREL_MAIN_H
+#define VANTREL_MAIN_H
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "bmp.h"
+
+// The header name of a file argument: its last three characters replaced by
+// "h" ("logo.bmp" gives "logo.h"). An argument shorter than four characters
+// keeps all of them and gains ".h" ("a" gives "a.h").
+std::string header_name(std::string_view argument);
+
+// The C identifier the declarations of an image use: the image name without
+// its directory part, every character other than an ASCII letter, digit or
+// underscore turned into "_", and "img_" in front when the result would be
+// empty, start with a digit, or be a C or C++ keyword.
+std::string c_identifier(std::string_view image_name);
+
+// Writes the banner that opens every generated file.
+void make_header(FILE* out);
+
+// Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
+// prints "Writing <image name>" and appends the image's declarations to out.
+// Returns false as soon as a write fails; the stream's error flag stays set.
+bool make_data(FILE* out, std::string& name, const bmp_image& image);
+
+// Single-file mode: converts each file into a header beside it.
+// Combined mode: converts every file into "data.h" in the current directory.
+// Both print their progress and, on failure, the error line, and stop at the
+// first failure; the caller turns the result into the exit status.
+bool run_single(int count, char** files);
+bool run_combined(int count, char** files);
+
+#endif
