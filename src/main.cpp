@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <set>
 #include <vector>
 
@@ -302,9 +303,15 @@ int main(int argc, char** argv)
         return 0;
     }
     const bool combined = std::strncmp(argv[1], "-a", 2) == 0;
-    const bool ok = combined ? run_combined(argc - 2, argv + 2) : run_single(argc - 1, argv + 1);
-    if (!ok)
+    try {
+        if (!(combined ? run_combined(argc - 2, argv + 2) : run_single(argc - 1, argv + 1)))
+            return 1;
+    } catch (const std::bad_alloc&) {
+        // The pixel buffer's own failure is reported by the reader; this is
+        // the rest (names, read and write buffers) when memory is that tight.
+        std::printf("error: out of memory\n");
         return 1;
+    }
     std::printf("Done\n");
     return 0;
 }
