@@ -3,72 +3,147 @@
 #ifndef VANTREL_TEST_UTIL_H
 #define VANTREL_TEST_UTIL_H
 
-#include <cstdint>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "bmp.h"
+
+namespace fs = std::filesystem;
+using bytes = std::vector<uint8_t>;
 
 struct rgb {
     uint8_t r, g, b;
 };
-
-constexpr rgb black{0, 0, 0}, white{255, 255, 255}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
-
-// A 24-bit bitmap as a writer would lay it out. pixels are given top row
-// first, left to right; rows are stored bottom-up unless height < 0.
-struct bmp_spec {
-    int32_t width = 1;
-    int32_t height = 1;
-    std::vector<rgb> pixels{};  // filled with a pattern when empty
-    uint32_t info_size = 40;
-    uint16_t planes = 1;
-    uint16_t bits = 24;
-    uint32_t compression = 0;
-    uint32_t gap = 0;              // bytes between the headers and the pixels
-    bool last_row_padded = true;
-};
-
-std::vector<uint8_t> make_bmp(const bmp_spec& spec);
-
-// Overwrites the 32-bit little-endian field at offset, to claim what a file
-// does not hold.
-void patch32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
+constexpr rgb black{0, 0, 0}, white{255, 255, 255}, red{255, 0, 0}, blue{0, 0, 255};
 
 // A colour for every (x, y) that differs between neighbours.
-rgb pattern(int x, int y);
+inline rgb pattern(int x, int y)
+{
+    return {uint8_t(x * 37 + y * 11), uint8_t(x * 5 + y * 73 + 1), uint8_t(x * y + 200)};
+}
 
-void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-void write_file(const std::filesystem::path& path, const std::string& text);
-std::string read_file(const std::filesystem::path& path);
+// A 24-bit bitmap as writers lay it out: pixels top row first (pattern()
+// when empty), stored bottom-up unless height < 0.
+struct bmp_spec {
+    int32_t width = 3, height = 3;
+    uint32_t info_size = 40, gap = 0;
+    bool last_row_padded = true;
+    std::vector<rgb> pixels{};
+};
+
+inline rgb colour_at(const bmp_spec& s, int x, int y)
+{
+    return s.pixels.empty() ? pattern(x, y) : s.pixels.at(size_t(y * s.width + x));
+}
+
+// The packed words of a spec's picture, top row first.
+inline std::vector<uint32_t> words_of(const bmp_spec& s)
+{
+    std::vector<uint32_t> words;
+    for (int y = 0; y < std::abs(s.height); ++y)
+        for (int x = 0; x < s.width; ++x) {
+            const rgb c = colour_at(s, x, y);
+            words.push_back(pack_ycbcr(c.r, c.g, c.b));
+        }
+    return words;
+}
+
+// Overwrites the little-endian field of size bytes at offset.
+inline void patch(bytes& b, size_t at, uint32_t value, size_t size = 4)
+{
+    for (size_t i = 0; i < size; ++i)
+        b.at(at + i) = uint8_t(value >> (8 * i));
+}
+
+inline bytes make_bmp(const bmp_spec& s)
+{
+    const int h = std::abs(s.height), stride = (3 * s.width + 3) / 4 * 4;
+    const uint32_t offset = 14 + s.info_size + s.gap;
+    bytes out(offset, 0xee);
+    out[0] = 'B', out[1] = 'M';
+    patch(out, 2, uint32_t(offset + stride * h));
+    patch(out, 10, offset);
+    patch(out, 14, s.info_size);
+    patch(out, 18, uint32_t(s.width));
+    patch(out, 22, uint32_t(s.height));
+    patch(out, 26, 1, 2);
+    patch(out, 28, 24, 2);
+    patch(out, 30, 0);
+    for (int r = 0; r < h; ++r) {
+        const int y = s.height < 0 ? r : h - 1 - r;
+        for (int x = 0; x < s.width; ++x) {
+            const rgb c = colour_at(s, x, y);
+            out.insert(out.end(), {c.b, c.g, c.r});
+        }
+        if (r + 1 < h || s.last_row_padded)
+            out.resize(out.size() + size_t(stride - 3 * s.width), 0xcc);
+    }
+    return out;
+}
+
+inline void write_file(const fs::path& path, const std::string& data)
+{
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+inline void write_file(const fs::path& path, const bytes& data)
+{
+    write_file(path, std::string(data.begin(), data.end()));
+}
+
+inline std::string read_file(const fs::path& path)
+{
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
 
 // A fresh directory, removed with everything in it at the end of the test.
-class scratch_dir {
-public:
-    scratch_dir();
-    ~scratch_dir();
-    scratch_dir(const scratch_dir&) = delete;
-    scratch_dir& operator=(const scratch_dir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
+struct scratch_dir {
+    inline static std::atomic<int> made{0};
+    const fs::path path = fs::temp_directory_path() / ("vantrel-" + std::to_string(getpid()) + "-" + std::to_string(made++));
+    scratch_dir() { fs::create_directories(path); }
+    ~scratch_dir() { fs::remove_all(path); }
+    fs::path operator/(const std::string& name) const { return path / name; }
 };
 
 struct run_result {
     int status;
-    std::string output;  // standard output
-    std::string errors;  // standard error
+    std::string output;  // standard output; standard error must stay empty
 };
 
 // Runs a shell command line in dir.
-run_result run_in(const std::filesystem::path& dir, const std::string& command);
+inline run_result run_in(const fs::path& dir, const std::string& command)
+{
+    const int raw = std::system(("cd '" + dir.string() + "' && " + command + " >.out 2>.err").c_str());
+    run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir / ".out") + read_file(dir / ".err")};
+    fs::remove(dir / ".out");
+    fs::remove(dir / ".err");
+    return r;
+}
 
-// Runs vantrel with the given (already quoted) arguments in dir.
-run_result vantrel(const std::filesystem::path& dir, const std::string& args);
+const std::string banner_text = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
 
-// The text the writer produces for an image given top row first.
-std::string expected_declarations(const std::string& id, int width, int height, const std::vector<uint32_t>& words);
-extern const std::string banner_text;
+// The declarations of an image, formatted the slow, obvious way.
+inline std::string expected_declarations(const std::string& id, int width, int height, const std::vector<uint32_t>& words)
+{
+    std::string s = "const unsigned short int " + id + "_x = " + std::to_string(width) + ";\nconst unsigned short int " +
+                    id + "_y = " + std::to_string(height) + ";\n\nconst unsigned int " + id + "[" +
+                    std::to_string(width * height) + "] = {\n";
+    char value[16];
+    for (int i = 0; i < width * height; ++i) {
+        std::snprintf(value, sizeof value, "0x%.8x", words[size_t(i)]);
+        s += (i % width ? ", " : "\t") + std::string(value) + ((i + 1) % width ? "" : i + 1 < width * height ? ",\n" : "\n");
+    }
+    return s + "};\n\n";
+}
 
 #endif

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "main.h"
@@ -8,119 +7,77 @@
 
 namespace {
 
-// What make_header and make_data write for a record, and the name it leaves.
-struct written {
-    std::string text;
-    std::string name;
-    bool ok;
-};
-
-written write_image(std::string name, int32_t width, int32_t height, std::vector<uint32_t> pixels)
+// What make_header and make_data write for a record given directly.
+std::string write_image(const std::string& header, int32_t width, int32_t height, std::vector<uint32_t> pixels)
 {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::tmpfile(), &std::fclose);
-    const bmp_image image{width, height, pixels.data()};
+    std::string name = header;
     make_header(f.get());
     testing::internal::CaptureStdout();
-    const bool ok = make_data(f.get(), name, image);
+    EXPECT_TRUE(make_data(f.get(), name, bmp_image{width, height, pixels.data()}));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Writing " + name + "\n");
-    std::fflush(f.get());
-    std::string text(static_cast<size_t>(std::ftell(f.get())), '\0');
+    EXPECT_EQ(name, header.substr(0, header.size() - 2));
+    std::string text(size_t(std::ftell(f.get())), '\0');
     std::rewind(f.get());
     EXPECT_EQ(std::fread(text.data(), 1, text.size(), f.get()), text.size());
-    return {text, name, ok};
+    return text;
 }
 
-TEST(Writer, WorkedExample)
+std::string declarations(const std::string& id, int width, int height, const std::string& array)
 {
-    const written w = write_image("ab.h", 2, 2, {0x00800080, 0xfe80fe80, 0x1dff1d6b, 0x4c544cff});
-    EXPECT_TRUE(w.ok);
-    EXPECT_EQ(w.name, "ab");
-    EXPECT_EQ(w.text, banner_text +
-                          "const unsigned short int ab_x = 2;\n"
-                          "const unsigned short int ab_y = 2;\n"
-                          "\n"
-                          "const unsigned int ab[4] = {\n"
-                          "\t0xfe80fe80, 0x00800080,\n"
-                          "\t0x4c544cff, 0x1dff1d6b\n"
-                          "};\n"
-                          "\n");
+    return banner_text + "const unsigned short int " + id + "_x = " + std::to_string(width) +
+           ";\nconst unsigned short int " + id + "_y = " + std::to_string(height) + ";\n\nconst unsigned int " + id +
+           array + "};\n\n";
 }
 
-TEST(Writer, SmallShapes)
+// Records hold rows top first, each mirrored; the text lists them left to
+// right, one row a line.
+TEST(Writer, SmallRecords)
 {
-    EXPECT_EQ(write_image("dot.h", 1, 1, {0xdeadbeef}).text,
-              banner_text + "const unsigned short int dot_x = 1;\nconst unsigned short int dot_y = 1;\n\n"
-                            "const unsigned int dot[1] = {\n\t0xdeadbeef\n};\n\n");
-    EXPECT_EQ(write_image("row.h", 3, 1, {3, 2, 1}).text,
-              banner_text + "const unsigned short int row_x = 3;\nconst unsigned short int row_y = 1;\n\n"
-                            "const unsigned int row[3] = {\n\t0x00000001, 0x00000002, 0x00000003\n};\n\n");
-    EXPECT_EQ(write_image("col.h", 1, 3, {1, 2, 3}).text,
-              banner_text + "const unsigned short int col_x = 1;\nconst unsigned short int col_y = 3;\n\n"
-                            "const unsigned int col[3] = {\n\t0x00000001,\n\t0x00000002,\n\t0x00000003\n};\n\n");
+    EXPECT_EQ(write_image("ab.h", 2, 2, {0x00800080, 0xfe80fe80, 0x1dff1d6b, 0x4c544cff}),
+              declarations("ab", 2, 2, "[4] = {\n\t0xfe80fe80, 0x00800080,\n\t0x4c544cff, 0x1dff1d6b\n"));
+    EXPECT_EQ(write_image("dot.h", 1, 1, {0xdeadbeef}), declarations("dot", 1, 1, "[1] = {\n\t0xdeadbeef\n"));
+    EXPECT_EQ(write_image("row.h", 3, 1, {3, 2, 1}),
+              declarations("row", 3, 1, "[3] = {\n\t0x00000001, 0x00000002, 0x00000003\n"));
+    EXPECT_EQ(write_image("col.h", 1, 2, {1, 2}), declarations("col", 1, 2, "[2] = {\n\t0x00000001,\n\t0x00000002\n"));
+    // The reader never yields these, but the array still matches its size.
+    EXPECT_EQ(write_image("name.h", 5, 0, {}), declarations("name", 5, 0, "[0] = {\n"));
+    EXPECT_EQ(write_image("name.h", 0, 2, {}), declarations("name", 0, 2, "[0] = {\n,\n\n"));
+    EXPECT_EQ(write_image("pics/my-icon.h", 1, 1, {0}), declarations("my_icon", 1, 1, "[1] = {\n\t0x00000000\n"));
 }
 
-// The reader never yields these records, but the writer still keeps the
-// array consistent with its declared size.
-TEST(Writer, EmptyRecords)
-{
-    EXPECT_EQ(write_image("name.h", 5, 0, {}).text,
-              banner_text + "const unsigned short int name_x = 5;\nconst unsigned short int name_y = 0;\n\n"
-                            "const unsigned int name[0] = {\n};\n\n");
-    EXPECT_EQ(write_image("name.h", 0, 2, {}).text,
-              banner_text + "const unsigned short int name_x = 0;\nconst unsigned short int name_y = 2;\n\n"
-                            "const unsigned int name[0] = {\n,\n\n};\n\n");
-}
-
-// Wide enough to pass the writer's buffer several times over.
-TEST(Writer, LargeImageMatchesFormattedOutput)
+// Enough text to pass through the writer's buffer several times.
+TEST(Writer, LargeRecordMatchesPrintf)
 {
     const int width = 1000, height = 300;
-    std::vector<uint32_t> stored(size_t(width * height));
-    std::vector<uint32_t> top_first(stored.size());
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const uint32_t v = uint32_t(y * width + x) * 2654435761u;
-            top_first[size_t(y * width + x)] = v;
-            stored[size_t(y * width + (width - 1 - x))] = v;
-        }
-    EXPECT_EQ(write_image("big.h", width, height, stored).text,
-              banner_text + expected_declarations("big", width, height, top_first));
+    std::vector<uint32_t> stored(width * height), top_first(width * height);
+    for (size_t i = 0; i < stored.size(); ++i)
+        top_first[i] = stored[i / width * width + width - 1 - i % width] = uint32_t(i) * 2654435761u;
+    EXPECT_EQ(write_image("big.h", width, height, stored), banner_text + expected_declarations("big", width, height, top_first));
 }
 
-TEST(Names, HeaderNameReplacesTheLastThreeCharacters)
+TEST(Names, HeaderNamesAndIdentifiers)
 {
-    EXPECT_EQ(header_name("logo.bmp"), "logo.h");
-    EXPECT_EQ(header_name("LOGO.BMP"), "LOGO.h");
-    EXPECT_EQ(header_name("pics/logo.bmp"), "pics/logo.h");
-    EXPECT_EQ(header_name("scan.bitmap"), "scan.bith");
-    EXPECT_EQ(header_name("x.bm"), "xh");
-    EXPECT_EQ(header_name("abc"), "abc.h");
-    EXPECT_EQ(header_name("a"), "a.h");
-    EXPECT_EQ(header_name(""), ".h");
-}
+    const std::pair<const char*, const char*> headers[] = {
+        {"logo.bmp", "logo.h"}, {"LOGO.BMP", "LOGO.h"}, {"pics/logo.bmp", "pics/logo.h"},
+        {"scan.bitmap", "scan.bith"}, {"x.bm", "xh"}, {"abc", "abc.h"}, {"a", "a.h"}, {"", ".h"},
+    };
+    for (const auto& [argument, header] : headers)
+        EXPECT_EQ(header_name(argument), header);
 
-TEST(Names, IdentifiersAreValidInCAndCxx)
-{
-    EXPECT_EQ(c_identifier("logo"), "logo");
-    EXPECT_EQ(c_identifier("pics/logo"), "logo");
-    EXPECT_EQ(c_identifier("a/b/c_d"), "c_d");
-    EXPECT_EQ(c_identifier("my-icon"), "my_icon");
-    EXPECT_EQ(c_identifier("scan.bi"), "scan_bi");
-    EXPECT_EQ(c_identifier("caf\xc3\xa9"), "caf__");
-    EXPECT_EQ(c_identifier("1"), "img_1");
-    EXPECT_EQ(c_identifier("9lives"), "img_9lives");
-    EXPECT_EQ(c_identifier(""), "img_");
-    EXPECT_EQ(c_identifier("pics/"), "img_");
-    EXPECT_EQ(c_identifier("int"), "img_int");
-    EXPECT_EQ(c_identifier("class"), "img_class");
-    EXPECT_EQ(c_identifier("and"), "img_and");
-    EXPECT_EQ(c_identifier("_Bool"), "img__Bool");
-    EXPECT_EQ(c_identifier("Int"), "Int");
 #ifdef _WIN32
-    EXPECT_EQ(c_identifier("pics\\logo"), "logo");
+    const char* backslashed = "logo";
 #else
-    EXPECT_EQ(c_identifier("pics\\logo"), "pics_logo");
+    const char* backslashed = "pics_logo";
 #endif
+    const std::pair<const char*, const char*> ids[] = {
+        {"logo", "logo"}, {"pics/logo", "logo"}, {"a/b/c_d", "c_d"}, {"my-icon", "my_icon"},
+        {"scan.bi", "scan_bi"}, {"caf\xc3\xa9", "caf__"}, {"1", "img_1"}, {"9lives", "img_9lives"},
+        {"", "img_"}, {"pics/", "img_"}, {"int", "img_int"}, {"class", "img_class"}, {"and", "img_and"},
+        {"_Bool", "img__Bool"}, {"Int", "Int"}, {"pics\\logo", backslashed},
+    };
+    for (const auto& [image, id] : ids)
+        EXPECT_EQ(c_identifier(image), id) << image;
 }
 
 }  // namespace
