@@ -1,5 +1,6 @@
 #include "bmp.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
