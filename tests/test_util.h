@@ -89,14 +89,10 @@ inline bytes make_bmp(const bmp_spec& s)
     return out;
 }
 
-inline void write_file(const fs::path& path, const std::string& data)
+template <class Bytes>
+void write_file(const fs::path& path, const Bytes& data)
 {
-    std::ofstream(path, std::ios::binary) << data;
-}
-
-inline void write_file(const fs::path& path, const bytes& data)
-{
-    write_file(path, std::string(data.begin(), data.end()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
 }
 
 inline std::string read_file(const fs::path& path)
