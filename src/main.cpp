@@ -171,6 +171,12 @@ bool report(bmp_error error, const char* path)
     return false;
 }
 
+// The header name less its ".h".
+std::string_view image_name(std::string_view header)
+{
+    return header.substr(0, header.size() >= 2 ? header.size() - 2 : 0);
+}
+
 using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;
 
 image_ptr load(const char* path)
@@ -210,7 +216,7 @@ void make_header(FILE* out)
 
 bool make_data(FILE* out, std::string& name, const bmp_image& image)
 {
-    name.resize(name.size() >= 2 ? name.size() - 2 : 0);
+    name.resize(image_name(name).size());
     std::printf("Writing %s\n", name.c_str());
     const std::string id = c_identifier(name);
 
@@ -278,7 +284,7 @@ bool run_combined(int count, char** files)
         const image_ptr image = load(files[i]);
         if (!image)
             return false;
-        const std::string id = c_identifier(std::string_view(name).substr(0, name.size() - 2));
+        const std::string id = c_identifier(image_name(name));
         const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
         if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; })) {
             std::printf("error: duplicate image name %s\n", id.c_str());
