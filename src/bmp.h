@@ -1,16 +1,31 @@
 // bmp: reads one Windows bitmap file into packed luma/chroma words.
 //
 // What it accepts
-//   - Signature "BM", a 14-byte file header and an info header of 40, 52, 56,
-//     108 or 124 bytes (BITMAPINFOHEADER up to BITMAPV5HEADER). Only the
-//     fields of the 40-byte part are consulted; the later versions add masks,
-//     colour spaces and profiles that mean nothing for uncompressed 24-bit
-//     data.
-//   - One plane, 24 bits per pixel, BI_RGB (no compression).
-//   - Pixel data at the offset the file header gives (bytes 10 to 13), rows
-//     of 3 x width bytes padded to a multiple of 4, stored bottom row first
-//     (positive height) or top row first (negative height). The last row's
-//     padding may be missing: it carries no pixel.
+//   - Signature "BM" and a 14-byte file header, then one of the info headers:
+//     the OS/2 1.x core header (12 bytes: 16-bit dimensions, 3-byte palette
+//     entries), the OS/2 2.x header (16 or 64 bytes), or the Windows
+//     BITMAPINFOHEADER and its later versions (40, 52, 56, 108, 124 bytes).
+//   - Palette images of 1, 2, 4 and 8 bits per pixel. The palette holds the
+//     entries the header gives (2^bits when it gives 0), but never more than
+//     fit between the headers and the pixel data, and at most 256. A pixel
+//     whose index has no entry fails the file; so does an empty palette.
+//   - RLE8 and RLE4 with every escape (end of line, end of bitmap, delta,
+//     absolute runs). Pixels the stream leaves unset take palette entry 0.
+//     A run or delta that leaves the picture fails the file, and so does a
+//     top-down RLE file; a stream may end without its end-of-bitmap code once
+//     the top row is complete.
+//   - 16 and 32 bits per pixel: 5-5-5 and 8-8-8 by default, or the masks of
+//     BI_BITFIELDS / BI_ALPHABITFIELDS, taken from after a 40-byte header or
+//     from the longer headers. Red, green and blue masks must be non-zero,
+//     contiguous and disjoint (from alpha too). An n-bit channel becomes
+//     v * 255 / (2^n - 1) rounded to nearest; alpha is ignored.
+//   - 24 bits per pixel, BI_RGB.
+//   - Uncompressed rows padded to a multiple of 4 bytes, stored bottom row
+//     first (positive height) or top row first (negative height), at the
+//     offset the file header gives. The last row's padding may be missing:
+//     it carries no pixel.
+//   - Not decoded ("unsupported"): embedded JPEG or PNG, OS/2 Huffman 1D and
+//     RLE24, CMYK, 64 bits per pixel.
 //
 // Limits
 //   - Width from 1 to 65535 and height from 1 to 65535 in magnitude: the
@@ -40,6 +55,7 @@
 #define VANTREL_BMP_H
 
 #include <cstdint>
+#include <cstdio>
 
 struct bmp_image {
     int32_t width;
@@ -51,7 +67,7 @@ enum class bmp_error {
     none,
     cant_open,      // missing, unreadable, or not a regular file
     read_failed,    // the system reported an error while reading
-    bad_format,     // not a bitmap, or headers that contradict themselves
+    bad_format,     // not a bitmap, or headers or pixel data that break the format
     unsupported,    // a valid bitmap in a layout this reader does not decode
     truncated,      // the pixel data ends before the headers say it does
     too_large,      // dimensions beyond the limits above
@@ -62,6 +78,10 @@ enum class bmp_error {
 // with free_bmp and leaves error as bmp_error::none; on failure returns
 // nullptr with error set.
 bmp_image* load_bmp(const char* path, bmp_error& error);
+
+// The same from an open stream positioned at the file's start, holding
+// file_size bytes. The stream stays open.
+bmp_image* read_bmp(FILE* file, uint64_t file_size, bmp_error& error);
 
 void free_bmp(bmp_image* image);
 

@@ -64,16 +64,16 @@ TEST_F(Cli, StopsAtTheFirstFailure)
     bytes cut = make_bmp(odd);
     cut.resize(cut.size() - 5);
     write_file(dir_ / "cut.bmp", cut);
-    bytes pal = make_bmp(odd);
-    patch(pal, 28, 8, 2);
-    write_file(dir_ / "pal.bmp", pal);
+    bytes jpeg = make_bmp(odd);
+    patch(jpeg, 30, 4);
+    write_file(dir_ / "jpeg.bmp", jpeg);
     write_file(dir_ / "huge.bmp", make_bmp({.width = 70000, .height = 1}));
     write_file(dir_ / "ba.bmp", std::string("BA") + std::string(60, 'x'));
     fs::create_directory(dir_ / "dir.bmp");
     const std::pair<std::string, std::string> cases[] = {
         {"missing.bmp", "error: can't open file missing.bmp\n"}, {"dir.bmp", "error: can't open file dir.bmp\n"},
         {"-b", "error: can't open file -b\n"}, {"ba.bmp", "error: wrong BMP format\n"},
-        {"pal.bmp", "error: unsupported BMP format\n"}, {"cut.bmp", "error: truncated BMP file\n"},
+        {"jpeg.bmp", "error: unsupported BMP format\n"}, {"cut.bmp", "error: truncated BMP file\n"},
         {"huge.bmp", "error: image too large\n"},
     };
     for (const auto& [name, message] : cases) {

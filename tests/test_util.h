@@ -89,6 +89,61 @@ inline bytes make_bmp(const bmp_spec& s)
     return out;
 }
 
+// Any bitmap, given as its parts: the info header's fields, the bytes that
+// follow the header (masks, palette) and the pixel data right after them.
+struct bmp_parts {
+    uint32_t info_size = 40;
+    int32_t width = 1, height = 1;
+    uint16_t bits = 8;
+    uint32_t compression = 0, colours = 0;
+    std::vector<uint32_t> header_masks{};  // written from byte 54 of a longer header
+    bytes extra{};
+    bytes data{};
+};
+
+inline bytes assemble(const bmp_parts& p)
+{
+    bytes out(14 + p.info_size, 0);
+    out[0] = 'B', out[1] = 'M';
+    const bool core = p.info_size == 12;
+    patch(out, 14, p.info_size);
+    patch(out, 18, uint32_t(p.width), core ? 2 : 4);
+    patch(out, core ? 20 : 22, uint32_t(p.height), core ? 2 : 4);
+    patch(out, core ? 22 : 26, 1, 2);
+    patch(out, core ? 24 : 28, p.bits, 2);
+    if (p.info_size >= 40) {
+        patch(out, 30, p.compression);
+        patch(out, 46, p.colours);
+    }
+    for (size_t i = 0; i < p.header_masks.size(); ++i)
+        patch(out, 54 + 4 * i, p.header_masks[i]);
+    out.insert(out.end(), p.extra.begin(), p.extra.end());
+    patch(out, 10, uint32_t(out.size()));
+    out.insert(out.end(), p.data.begin(), p.data.end());
+    patch(out, 2, uint32_t(out.size()));
+    return out;
+}
+
+// Palette entries as blue, green, red and, unless entry_size is 3, a zero.
+inline bytes palette_bytes(const std::vector<rgb>& colours, size_t entry_size = 4)
+{
+    bytes out;
+    for (const rgb& c : colours) {
+        out.insert(out.end(), {c.b, c.g, c.r});
+        out.resize(out.size() + entry_size - 3, 0);
+    }
+    return out;
+}
+
+inline bytes le32(std::initializer_list<uint32_t> values)
+{
+    bytes out(4 * values.size());
+    size_t at = 0;
+    for (uint32_t v : values)
+        patch(out, at, v), at += 4;
+    return out;
+}
+
 template <class Bytes>
 void write_file(const fs::path& path, const Bytes& data)
 {
