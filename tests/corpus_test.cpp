@@ -1,0 +1,163 @@
+// The reader over the BMP conformance corpus, in place, and over the
+// regression files in tests/regressions: every file is pinned to what it must
+// give, and a file without a pin fails.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "test_util.h"
+
+namespace {
+
+const fs::path corpus = VANTREL_CORPUS;
+const fs::path regressions = VANTREL_REGRESSIONS;
+
+// What a file must give: an error, or the words of a reference rendering
+// (a PPM under the corpus's expected/), or words with this FNV-1a hash.
+struct outcome {
+    bmp_error error = bmp_error::none;
+    std::string rendering{};
+    uint64_t hash = 0;
+};
+
+const auto fault = outcome{bmp_error::bad_format}, unsupported = outcome{bmp_error::unsupported};
+const auto pal1 = outcome{.rendering = "expected/pal1.ppm"}, pal8 = outcome{.rendering = "expected/pal8.ppm"},
+           rgb16 = outcome{.rendering = "expected/rgb16.ppm"}, rgb24 = outcome{.rendering = "expected/rgb24.ppm"};
+constexpr outcome hashed(uint64_t h) { return {.hash = h}; }
+
+// The g/ files are pinned by the corpus's own expected.tsv. The b/ files that
+// convert break only fields the reader does not need (densities, the file
+// and image sizes) or a colour count larger than the palette; the q/ files
+// pinned by hash were checked against an independent decoding.
+const std::map<std::string, outcome> pinned = {
+    {"b/badbitcount.bmp", fault}, {"b/badbitssize.bmp", pal1}, {"b/baddens1.bmp", pal1}, {"b/baddens2.bmp", pal1},
+    {"b/badfilesize.bmp", pal1}, {"b/badheadersize.bmp", fault}, {"b/badpalettesize.bmp", pal8},
+    {"b/badplanes.bmp", fault}, {"b/badrle.bmp", fault}, {"b/badrle4.bmp", fault}, {"b/badrle4bis.bmp", fault},
+    {"b/badrle4ter.bmp", fault}, {"b/badrlebis.bmp", fault}, {"b/badrleter.bmp", fault}, {"b/badwidth.bmp", fault},
+    {"b/pal8badindex.bmp", fault}, {"b/reallybig.bmp", {bmp_error::too_large}}, {"b/rgb16-880.bmp", fault},
+    {"b/rletopdown.bmp", fault}, {"b/shortfile.bmp", {bmp_error::truncated}},
+    {"x/ba-bm.bmp", fault},
+    {"q/pal1huffmsb.bmp", unsupported}, {"q/rgb24jpeg.bmp", unsupported}, {"q/rgb24png.bmp", unsupported},
+    {"q/rgb24rle24.bmp", unsupported}, {"q/rgba64.bmp", unsupported},
+    {"q/pal8offs.bmp", pal8}, {"q/pal8os2-hs.bmp", pal8}, {"q/pal8os2-sz.bmp", pal8}, {"q/pal8os2sp.bmp", pal8},
+    {"q/pal8os2v2-16.bmp", pal8}, {"q/pal8os2v2-40sz.bmp", pal8}, {"q/pal8os2v2-sz.bmp", pal8},
+    {"q/pal8os2v2.bmp", pal8}, {"q/pal8oversizepal.bmp", pal8}, {"q/rgb16faketrns.bmp", rgb16},
+    {"q/rgba16-5551.bmp", rgb16}, {"q/rgb24largepal.bmp", rgb24}, {"q/rgb24lprof.bmp", rgb24},
+    {"q/rgb24prof.bmp", rgb24}, {"q/rgb32-xbgr.bmp", rgb24}, {"q/rgb32fakealpha.bmp", rgb24},
+    {"q/rgb32h52.bmp", rgb24},
+    {"q/pal1p1.bmp", hashed(0x7685648af8b4265a)}, {"q/pal2.bmp", hashed(0xf6df9e70fd1e4692)},
+    {"q/pal2color.bmp", hashed(0xb2fb1b58b57b3c16)}, {"q/pal4rlecut.bmp", hashed(0x4cc3141ac3934d0b)},
+    {"q/pal4rletrns.bmp", hashed(0x489427be56662819)}, {"q/pal8rlecut.bmp", hashed(0x282d71b374f45de0)},
+    {"q/pal8rletrns.bmp", hashed(0x7182f343bdc3351a)}, {"q/rgb16-231.bmp", hashed(0xd05324383ebe1a68)},
+    {"q/rgb16-3103.bmp", hashed(0xf88a07f58e5425c4)}, {"q/rgb24prof2.bmp", hashed(0xf6877481e70b03e2)},
+    {"q/rgb32-111110.bmp", hashed(0xefa6ed76d66f181d)}, {"q/rgb32-7187.bmp", hashed(0xfeab7e3ed18340e2)},
+    {"q/rgba16-1924.bmp", hashed(0x8bc11361c4099e07)}, {"q/rgba16-4444.bmp", hashed(0x0073a6649b70ba3b)},
+    {"q/rgba32-1.bmp", hashed(0x3eabf496a9d5d6a0)}, {"q/rgba32-1010102.bmp", hashed(0x3eabf496a9d5d6a0)},
+    {"q/rgba32-2.bmp", hashed(0x3eabf496a9d5d6a0)}, {"q/rgba32-61754.bmp", hashed(0xe1703fe35caf6e81)},
+    {"q/rgba32-81284.bmp", hashed(0x3eabf496a9d5d6a0)}, {"q/rgba32abf.bmp", hashed(0x3eabf496a9d5d6a0)},
+    {"q/rgba32h56.bmp", hashed(0x3eabf496a9d5d6a0)},
+};
+
+std::vector<std::string> corpus_files()
+{
+    std::vector<std::string> files;
+    for (const char* folder : {"g", "b", "q", "x"})
+        if (fs::is_directory(corpus / folder))
+            for (const auto& entry : fs::directory_iterator(corpus / folder))
+                files.push_back(fs::relative(entry.path(), corpus).generic_string());
+    if (fs::is_directory(regressions))
+        for (const auto& entry : fs::directory_iterator(regressions))
+            files.push_back("regressions/" + entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+fs::path path_of(const std::string& file)
+{
+    return file.starts_with("regressions/") ? regressions / file.substr(12) : corpus / file;
+}
+
+// The rendering's words, converted from its binary PPM (P6, maxval 255).
+std::vector<uint32_t> rendering_words(const fs::path& ppm, int& width, int& height)
+{
+    std::ifstream in(ppm, std::ios::binary);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> width >> height >> maxval;
+    in.get();
+    std::vector<uint32_t> words;
+    for (int i = 0; i < width * height && in; ++i) {
+        char c[3];
+        in.read(c, 3);
+        words.push_back(pack_ycbcr(uint8_t(c[0]), uint8_t(c[1]), uint8_t(c[2])));
+    }
+    return words;
+}
+
+outcome expected_for(const std::string& file)
+{
+    if (const auto it = pinned.find(file); it != pinned.end())
+        return it->second;
+    std::ifstream tsv(corpus / "expected.tsv");
+    for (std::string line; std::getline(tsv, line);)
+        if (line.starts_with(file + "\t"))
+            return {.rendering = line.substr(file.size() + 1)};
+    ADD_FAILURE() << file << " has no pinned result";
+    return {};
+}
+
+uint64_t fnv1a(const bmp_image& image)
+{
+    uint64_t h = 0xcbf29ce484222325;
+    const auto mix = [&](uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            h = (h ^ ((v >> 8 * k) & 0xff)) * 0x100000001b3;
+    };
+    mix(uint32_t(image.width)), mix(uint32_t(image.height));
+    for (int64_t i = 0; i < int64_t(image.width) * image.height; ++i)
+        mix(image.pixels[i]);
+    return h;
+}
+
+class Corpus : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Corpus, GivesItsPinnedResult)
+{
+    const std::string& file = GetParam();
+    const outcome want = expected_for(file);
+    bmp_error error = bmp_error::none;
+    std::unique_ptr<bmp_image, void (*)(bmp_image*)> image(load_bmp(path_of(file).string().c_str(), error), &free_bmp);
+    ASSERT_EQ(error, want.error);
+    if (want.error != bmp_error::none) {
+        // The program reports it, with status 1 and no declarations written.
+        scratch_dir dir;
+        const run_result r = run_in(dir.path, std::string(VANTREL_EXE) + " -a '" + path_of(file).string() + "'");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.output.find("\nerror: "), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.back(), '\n');
+        EXPECT_EQ(read_file(dir / "data.h"), banner_text);
+        return;
+    }
+    if (!want.rendering.empty()) {
+        int width = 0, height = 0;
+        const std::vector<uint32_t> words = rendering_words(corpus / want.rendering, width, height);
+        ASSERT_EQ(image->width, width);
+        ASSERT_EQ(image->height, height);
+        // The record keeps each row mirrored.
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                ASSERT_EQ(image->pixels[y * width + width - 1 - x], words[size_t(y * width + x)]) << x << ", " << y;
+        return;
+    }
+    EXPECT_EQ(fnv1a(*image), want.hash) << std::hex << "0x" << fnv1a(*image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Corpus, ::testing::ValuesIn(corpus_files()), [](const auto& file) {
+    std::string name = file.param;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+});
+
+}  // namespace
