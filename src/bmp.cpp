@@ -423,12 +423,12 @@ bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
             words16[v] = pack_masked(layout, v);
     }
 
-    const uint64_t block_target = uint64_t{1} << 20;
-    const uint64_t rows_per_block = layout.stride >= block_target ? 1 : block_target / layout.stride;
-    std::vector<uint8_t> block(static_cast<size_t>(rows_per_block * layout.stride));
-
     const auto width = static_cast<size_t>(layout.width);
     const auto height = static_cast<uint64_t>(layout.height);
+    const uint64_t block_target = uint64_t{1} << 20;
+    const uint64_t rows_per_block = std::clamp<uint64_t>(block_target / layout.stride, 1, height);
+    std::vector<uint8_t> block(static_cast<size_t>(rows_per_block * layout.stride));
+
     for (uint64_t row = 0; row < height;) {
         const uint64_t rows = std::min(rows_per_block, height - row);
         // The final row may lack its padding.
