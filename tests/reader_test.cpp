@@ -143,34 +143,6 @@ TEST_F(Reader, DecodesPaletteImagesOfEveryDepth)
                 }
 }
 
-// The palette is as long as the header says (all 2^bits when it says 0), cut
-// to what fits before the pixel data; an index past its end fails the file.
-TEST_F(Reader, UsesOnlyThePaletteEntriesThere)
-{
-    struct palette_case {
-        uint32_t info_size, colours, entries;
-        size_t spare;  // bytes after the entries, too few for another
-        bool loads;
-    };
-    const palette_case cases[] = {
-        {40, 0, 4, 0, true},  {40, 4, 4, 0, true},  {40, 1000, 4, 3, true}, {40, 3, 4, 0, false},
-        {40, 0, 3, 3, false}, {40, 0, 0, 0, false}, {12, 0, 4, 0, true},    {12, 0, 3, 2, false},
-    };
-    const std::vector<rgb> colours{red, white, blue, black};
-    for (const palette_case& c : cases) {
-        bmp_parts p{.info_size = c.info_size, .width = 4, .height = 1, .colours = c.colours, .data = {0, 1, 2, 3}};
-        p.extra = palette_bytes({colours.begin(), colours.begin() + c.entries}, c.info_size == 12 ? 3 : 4);
-        p.extra.resize(p.extra.size() + c.spare, 0x77);
-        SCOPED_TRACE(testing::Message() << "header " << c.info_size << ", colours " << c.colours << ", entries " << c.entries);
-        if (!c.loads) {
-            EXPECT_EQ(load(assemble(p)), bmp_error::bad_format);
-            continue;
-        }
-        ASSERT_EQ(load(assemble(p)), bmp_error::none);
-        EXPECT_EQ(picture(), (std::vector<uint32_t>{word(red), word(white), word(blue), word(black)}));
-    }
-}
-
 const std::vector<rgb> sixteen = [] {
     std::vector<rgb> c;
     for (int i = 0; i < 16; ++i)
