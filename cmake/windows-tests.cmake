@@ -1,5 +1,6 @@
-# Runs the cross-built tests under the emulator (wine64 for the mingw64
-# preset), plus one test that compares the Windows program's headers with the
+# Tests of the cross-built Windows programs: that they need no DLLs beside
+# them, and, where an emulator runs them (wine64 for the mingw64 preset), the
+# test program plus a comparison of the Windows program's headers with the
 # Linux program's on the same bitmaps.
 
 # Makes the bitmaps for that comparison; built everywhere so that 32-bit
@@ -7,8 +8,14 @@
 add_executable(vantrel_corpus tests/make_corpus.cpp)
 target_include_directories(vantrel_corpus PRIVATE src tests)
 
+foreach(target IN ITEMS vantrel vantrel_tests)
+  add_test(NAME ${target}_system_dlls_only COMMAND ${CMAKE_COMMAND}
+    "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DPROGRAM=$<TARGET_FILE:${target}>"
+    -P "${CMAKE_SOURCE_DIR}/tests/system_dlls.cmake")
+endforeach()
+
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  message(STATUS "No emulator for ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} programs: the tests are built, not run")
+  message(STATUS "No emulator for ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} programs: the test programs are built, not run")
   return()
 endif()
 
