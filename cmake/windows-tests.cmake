@@ -30,9 +30,11 @@ add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --in
 set_tests_properties(wine_prefix PROPERTIES
   FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}" TIMEOUT 600)
 
-# Listed from the sources, not by running the test program: listing would
-# start wine at build time, before the prefix exists.
-gtest_add_tests(TARGET vantrel_tests TEST_LIST wine_tests)
+# Listed from the test sources, not by running the test program: listing
+# would start wine at build time, before the prefix exists.
+get_target_property(test_sources vantrel_tests SOURCES)
+list(FILTER test_sources INCLUDE REGEX "^tests/")
+gtest_add_tests(TARGET vantrel_tests SOURCES ${test_sources} TEST_LIST wine_tests)
 set_tests_properties(${wine_tests} PROPERTIES
   FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}" TIMEOUT 600
   SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"

@@ -98,8 +98,8 @@ TEST_F(WindowsCli, ConvertsWhatWildcardsMatch)
             auto next = files.begin();
             for (const group& g : groups) {
                 ASSERT_LE(g.size(), size_t(files.end() - next)) << r.output;
-                EXPECT_EQ(group(next, next + long(g.size())), g);
-                next += long(g.size());
+                EXPECT_EQ(group(next, next + std::ptrdiff_t(g.size())), g);
+                next += std::ptrdiff_t(g.size());
             }
             EXPECT_EQ(next, files.end()) << r.output;
 
