@@ -22,8 +22,7 @@ execute_process(COMMAND ${EMULATOR} ${CORPUS} WORKING_DIRECTORY ${WORK}/windows 
                 OUTPUT_FILE ${WORK}/corpus.log ERROR_FILE ${WORK}/corpus.log)
 if(failed)
   file(READ ${WORK}/corpus.log log)
-  message(FATAL_ERROR "vantrel_corpus failed (${failed}):
-${log}")
+  message(FATAL_ERROR "vantrel_corpus failed (${failed}):\n${log}")
 endif()
 file(COPY ${SAMPLE} DESTINATION ${WORK}/windows)
 file(COPY ${WORK}/windows/ DESTINATION ${WORK}/linux)
