@@ -56,7 +56,7 @@ struct channel_terms {
 constexpr channel_terms make_terms(double y, double cb, double cr, uint64_t offset)
 {
     channel_terms t{};
-    for (uint64_t v = 0; v < 256; ++v) {
+    for (size_t v = 0; v < 256; ++v) {
         t.y[v] = fixed(y) * v;
         t.cb[v] = fixed(cb) * v + offset;
         t.cr[v] = fixed(cr) * v + offset;

@@ -131,11 +131,11 @@ TEST_P(Corpus, GivesItsPinnedResult)
     if (want.error != bmp_error::none) {
         // The program reports it, with status 1 and no declarations written.
         scratch_dir dir;
-        const run_result r = run_in(dir.path, std::string(VANTREL_EXE) + " -a '" + path_of(file).string() + "'");
+        const run_result r = run_in(dir.path, quoted(program) + " -a " + quoted(path_of(file).string()));
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.output.find("\nerror: "), std::string::npos) << r.output;
         EXPECT_EQ(r.output.back(), '\n');
-        EXPECT_EQ(read_file(dir / "data.h"), banner_text);
+        EXPECT_EQ(lf_text(read_file(dir / "data.h")), banner_text);
         return;
     }
     if (!want.rendering.empty()) {

@@ -11,8 +11,18 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "bmp.h"
 
@@ -157,29 +167,111 @@ inline std::string read_file(const fs::path& path)
     return s.str();
 }
 
+inline unsigned long process_id()
+{
+#ifdef _WIN32
+    return GetCurrentProcessId();
+#else
+    return static_cast<unsigned long>(getpid());
+#endif
+}
+
 // A fresh directory, removed with everything in it at the end of the test.
 struct scratch_dir {
     inline static std::atomic<int> made{0};
-    const fs::path path = fs::temp_directory_path() / ("vantrel-" + std::to_string(getpid()) + "-" + std::to_string(made++));
+    const fs::path path = fs::temp_directory_path() / ("vantrel-" + std::to_string(process_id()) + "-" + std::to_string(made++));
     scratch_dir() { fs::create_directories(path); }
     ~scratch_dir() { fs::remove_all(path); }
     fs::path operator/(const std::string& name) const { return path / name; }
 };
 
+// The program writes its messages and headers as text streams, which end
+// lines with CR LF on Windows. This gives such text back with LF endings, so
+// that one expectation serves both systems; a line end that lacks its CR, or
+// a CR out of place, stays visible and fails the comparison.
+inline std::string lf_text(const std::string& text)
+{
+#ifdef _WIN32
+    std::string lf;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            lf += "<LF without CR>";
+        lf += text[i];
+    }
+    return lf;
+#else
+    return text;
+#endif
+}
+
+// A word of a command line that reaches the program unchanged.
+inline std::string quoted(const std::string& word)
+{
+#ifdef _WIN32
+    return '"' + word + '"';
+#else
+    return "'" + word + "'";
+#endif
+}
+
 struct run_result {
     int status;
-    std::string output;  // standard output; standard error must stay empty
+    std::string output;  // standard output (lf_text); standard error must stay empty
 };
 
+#ifdef _WIN32
+// Starts the command line in dir directly, as build tools do, not through
+// cmd.exe: the program gets exactly this line, wildcards and all, and its
+// runtime splits and expands it.
+inline run_result run_in(const fs::path& dir, const std::string& command)
+{
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const auto create = [&](const fs::path& p) {
+        return CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE out = create(dir / ".out"), err = create(dir / ".err");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    std::string line = command;
+    DWORD status = DWORD(-1);
+    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.string().c_str(), &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    run_result r{int(status), lf_text(read_file(dir / ".out")) + read_file(dir / ".err")};
+    fs::remove(dir / ".out");
+    fs::remove(dir / ".err");
+    return r;
+}
+#else
 // Runs a shell command line in dir.
 inline run_result run_in(const fs::path& dir, const std::string& command)
 {
-    const int raw = std::system(("cd '" + dir.string() + "' && " + command + " >.out 2>.err").c_str());
+    const int raw = std::system(("cd " + quoted(dir.string()) + " && " + command + " >.out 2>.err").c_str());
     run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir / ".out") + read_file(dir / ".err")};
     fs::remove(dir / ".out");
     fs::remove(dir / ".err");
     return r;
 }
+#endif
+
+#ifdef VANTREL_EXE
+// The built program as command lines name it. Windows resolves a path that
+// lacks a drive against the current drive, so it gets one here.
+inline const std::string program = fs::absolute(VANTREL_EXE).string();
+#endif
 
 const std::string banner_text = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
 

@@ -1,0 +1,58 @@
+# Tests of the cross-built Windows programs: that they need no DLLs beside
+# them, and, where an emulator runs them (wine64 for the mingw64 preset), the
+# test program plus a comparison of the Windows program's headers with the
+# Linux program's on the same bitmaps.
+
+# Makes the bitmaps for that comparison; built everywhere so that 32-bit
+# builds compile it too.
+add_executable(vantrel_corpus tests/make_corpus.cpp)
+target_include_directories(vantrel_corpus PRIVATE src tests)
+
+foreach(target IN ITEMS vantrel vantrel_tests)
+  add_test(NAME ${target}_system_dlls_only COMMAND ${CMAKE_COMMAND}
+    "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DPROGRAM=$<TARGET_FILE:${target}>"
+    -P "${CMAKE_SOURCE_DIR}/tests/system_dlls.cmake")
+endforeach()
+
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  message(STATUS "No emulator for ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} programs: the test programs are built, not run")
+  return()
+endif()
+
+# Wine's own prefix inside the build tree keeps the tests away from the
+# user's ~/.wine and starts every fresh build from the same state; its
+# diagnostics would only clutter the output.
+set(wine_environment "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "WINEDEBUG=-all")
+
+# The first wine start creates the prefix, which takes from a few seconds to
+# a minute; as a fixture of its own that time is not charged to a test.
+add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)
+set_tests_properties(wine_prefix PROPERTIES
+  FIXTURES_SETUP wine ENVIRONMENT "${wine_environment}" TIMEOUT 600)
+
+# Listed from the test sources, not by running the test program: listing
+# would start wine at build time, before the prefix exists.
+get_target_property(test_sources vantrel_tests SOURCES)
+list(FILTER test_sources INCLUDE REGEX "^tests/")
+gtest_add_tests(TARGET vantrel_tests SOURCES ${test_sources} TEST_LIST wine_tests)
+set_tests_properties(${wine_tests} PROPERTIES
+  FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}" TIMEOUT 600
+  SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
+  # A test the preprocessor removed would otherwise pass by running nothing.
+  FAIL_REGULAR_EXPRESSION "\\] 0 tests from 0 test suites ran")
+
+# The Linux program comes from the Linux build tree (the default preset),
+# rebuilt by the test so that it never compares with a stale one. An
+# emulator given as a list would otherwise be split into several arguments.
+string(REPLACE ";" "$<SEMICOLON>" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+set(VANTREL_LINUX_BUILD "${CMAKE_SOURCE_DIR}/build" CACHE PATH "Configured Linux build tree to compare the output with")
+add_test(NAME linux_output COMMAND ${CMAKE_COMMAND}
+  "-DEMULATOR=${emulator}"
+  "-DPROGRAM=$<TARGET_FILE:vantrel>"
+  "-DCORPUS=$<TARGET_FILE:vantrel_corpus>"
+  "-DSAMPLE=${CMAKE_SOURCE_DIR}/sample.bmp"
+  "-DLINUX_BUILD=${VANTREL_LINUX_BUILD}"
+  "-DWORK=${CMAKE_BINARY_DIR}/linux_output"
+  -P "${CMAKE_SOURCE_DIR}/tests/linux_output.cmake")
+set_tests_properties(linux_output PROPERTIES
+  FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}" TIMEOUT 900)
