@@ -276,7 +276,7 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image)
     const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
-    text_sink sink(out, (uint64_t{width} * 12 + 2) * rows + 256);
+    text_sink sink(out, (uint64_t{width} * 12 + 2) * rows + 3 * id.size() + 128);
     sink.text("const unsigned short int " + id + "_x = " + std::to_string(image.width) + ";\n");
     sink.text("const unsigned short int " + id + "_y = " + std::to_string(image.height) + ";\n\n");
     sink.text("const unsigned int " + id + "[" + std::to_string(size) + "] = {\n");
