@@ -26,19 +26,19 @@ constexpr uint64_t hex_digits(uint32_t v)
     static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
     uint64_t x = v;
     if constexpr (std::endian::native == std::endian::little)
-        x = (x >> 24) | (x >> 8 & 0xff00) | (x << 8 & 0xff0000) | (x << 24 & 0xff000000);
+        x = (x >> 24) | ((x >> 8) & 0xff00) | ((x << 8) & 0xff0000) | ((x << 24) & 0xff000000);
     // Each byte of v into every other byte of x, then its two nibbles into a
     // byte each, the high nibble at the lower address.
-    x = (x | x << 16) & 0x0000ffff0000ffff;
-    x = (x | x << 8) & 0x00ff00ff00ff00ff;
+    x = (x | (x << 16)) & 0x0000ffff0000ffff;
+    x = (x | (x << 8)) & 0x00ff00ff00ff00ff;
     if constexpr (std::endian::native == std::endian::little)
-        x = (x & 0x000f000f000f000f) << 8 | (x & 0x00f000f000f000f0) >> 4;
+        x = ((x & 0x000f000f000f000f) << 8) | ((x & 0x00f000f000f000f0) >> 4);
     else
-        x = (x & 0x00f000f000f000f0) << 4 | (x & 0x000f000f000f000f);
+        x = ((x & 0x00f000f000f000f0) << 4) | (x & 0x000f000f000f000f);
     // Nibbles of 10 and up carry into bit 4 when 6 is added; those bytes get
     // the gap from '9' + 1 to 'a' on top of '0'. No byte ever carries into
     // the next.
-    const uint64_t letters = ((x + 0x0606060606060606) >> 4 & 0x0101010101010101) * ('a' - '0' - 10);
+    const uint64_t letters = (((x + 0x0606060606060606) >> 4) & 0x0101010101010101) * uint64_t{'a' - '0' - 10};
     return x + 0x3030303030303030 + letters;
 }
 
