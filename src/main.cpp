@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -17,33 +18,52 @@ namespace {
 // Anyone may write to this address: example.org is reserved for examples.
 constexpr const char* banner = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
 
-constexpr std::array<char, 512> make_hex_pairs()
+// The eight lower-case hexadecimal digits of v, most significant first in
+// memory order, as one 64-bit value. A big image has millions of words, and
+// a few shifts and adds per word cost less than a table lookup per byte.
+constexpr uint64_t hex_digits(uint32_t v)
 {
-    std::array<char, 512> pairs{};
-    constexpr const char* digits = "0123456789abcdef";
-    for (int v = 0; v < 256; ++v) {
-        pairs[static_cast<size_t>(2 * v)] = digits[v >> 4];
-        pairs[static_cast<size_t>(2 * v + 1)] = digits[v & 15];
-    }
-    return pairs;
+    static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
+    uint64_t x = v;
+    if constexpr (std::endian::native == std::endian::little)
+        x = (x >> 24) | ((x >> 8) & 0xff00) | ((x << 8) & 0xff0000) | ((x << 24) & 0xff000000);
+    // Each byte of v into every other byte of x, then its two nibbles into a
+    // byte each, the high nibble at the lower address.
+    x = (x | (x << 16)) & 0x0000ffff0000ffff;
+    x = (x | (x << 8)) & 0x00ff00ff00ff00ff;
+    if constexpr (std::endian::native == std::endian::little)
+        x = ((x & 0x000f000f000f000f) << 8) | ((x & 0x00f000f000f000f0) >> 4);
+    else
+        x = ((x & 0x00f000f000f000f0) << 4) | (x & 0x000f000f000f000f);
+    // Nibbles of 10 and up carry into bit 4 when 6 is added; those bytes get
+    // the gap from '9' + 1 to 'a' on top of '0'. No byte ever carries into
+    // the next.
+    const uint64_t letters = (((x + 0x0606060606060606) >> 4) & 0x0101010101010101) * uint64_t{'a' - '0' - 10};
+    return x + 0x3030303030303030 + letters;
 }
-
-constexpr std::array<char, 512> hex_pairs = make_hex_pairs();
 
 // A big image is a few hundred megabytes of text: it is formatted into a
 // large buffer and handed to the stream in few writes, instead of one
 // formatted-output call per value.
 class text_sink {
 public:
-    explicit text_sink(FILE* out) : out_(out), buf_(std::make_unique<char[]>(capacity)) {}
+    // expected is about how much text is coming: a small image gets a small
+    // buffer, so that a combined run of many icons does not set up a
+    // megabyte for each.
+    text_sink(FILE* out, uint64_t expected)
+        : out_(out),
+          capacity_(static_cast<size_t>(std::clamp<uint64_t>(expected, min_capacity, max_capacity))),
+          buf_(std::make_unique_for_overwrite<char[]>(capacity_))
+    {
+    }
 
     bool ok() const { return ok_; }
 
     void text(std::string_view s)
     {
-        if (s.size() > capacity - used_) {
+        if (s.size() > capacity_ - used_) {
             flush();
-            if (s.size() > capacity) {
+            if (s.size() > capacity_) {
                 write(s.data(), s.size());
                 return;
             }
@@ -52,18 +72,35 @@ public:
         used_ += s.size();
     }
 
-    // prefix (at most four characters), then the word as eight lower-case
-    // hexadecimal digits.
-    void word(std::string_view prefix, uint32_t v)
+    // "\t0x" and the word: the first of a row.
+    void first_word(uint32_t v)
     {
-        if (capacity - used_ < 12)
+        if (capacity_ - used_ < word_size)
             flush();
         char* p = buf_.get() + used_;
-        std::memcpy(p, prefix.data(), prefix.size());
-        p += prefix.size();
-        for (int shift = 24; shift >= 0; shift -= 8, p += 2)
-            std::memcpy(p, &hex_pairs[2 * ((v >> shift) & 0xff)], 2);
-        used_ = static_cast<size_t>(p - buf_.get());
+        const uint64_t digits = hex_digits(v);
+        std::memcpy(p, "\t0x", 3);
+        std::memcpy(p + 3, &digits, 8);
+        used_ += word_size - 1;
+    }
+
+    // ", 0x" and the word for each of the count words before end, last one
+    // first.
+    void words_backwards(const uint32_t* end, size_t count)
+    {
+        while (count > 0) {
+            if (capacity_ - used_ < word_size)
+                flush();
+            const size_t n = std::min(count, (capacity_ - used_) / word_size);
+            char* p = buf_.get() + used_;
+            for (size_t i = 0; i < n; ++i, p += word_size) {
+                const uint64_t digits = hex_digits(*--end);
+                std::memcpy(p, ", 0x", 4);
+                std::memcpy(p + 4, &digits, 8);
+            }
+            used_ += n * word_size;
+            count -= n;
+        }
     }
 
     bool flush()
@@ -74,7 +111,9 @@ public:
     }
 
 private:
-    static constexpr size_t capacity = size_t{1} << 20;
+    static constexpr size_t word_size = 12;  // ", 0x" and eight digits
+    static constexpr uint64_t min_capacity = 4096;
+    static constexpr uint64_t max_capacity = uint64_t{1} << 20;
 
     void write(const char* data, size_t n)
     {
@@ -83,6 +122,7 @@ private:
     }
 
     FILE* out_;
+    size_t capacity_;
     std::unique_ptr<char[]> buf_;
     size_t used_ = 0;
     bool ok_ = true;
@@ -133,6 +173,16 @@ bool close_checked(file_ptr& out)
 {
     const bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
     return std::fclose(out.release()) == 0 && written;
+}
+
+// The writer hands the stream whole buffers of text: a stdio buffer as well
+// would copy them once more and split each into several system writes.
+file_ptr open_output(const std::string& file)
+{
+    file_ptr out(std::fopen(file.c_str(), "w+"), &std::fclose);
+    if (out)
+        std::setvbuf(out.get(), nullptr, _IONBF, 0);
+    return out;
 }
 
 bool cant_write(const std::string& file)
@@ -224,19 +274,22 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image)
     // never yields a record where that matters, but a record of width or
     // height 0 still gets a declaration that agrees with its contents.
     const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
-    text_sink sink(out);
+    const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
+    const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    text_sink sink(out, (uint64_t{width} * 12 + 2) * rows + 3 * id.size() + 128);
     sink.text("const unsigned short int " + id + "_x = " + std::to_string(image.width) + ";\n");
     sink.text("const unsigned short int " + id + "_y = " + std::to_string(image.height) + ";\n\n");
     sink.text("const unsigned int " + id + "[" + std::to_string(size) + "] = {\n");
 
     // Rows are stored top row first, each mirrored, so each is walked
     // backwards to list it left to right.
-    const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
-    for (int32_t row = 0; row < image.height && sink.ok(); ++row) {
-        const uint32_t* stored = image.pixels + static_cast<size_t>(row) * width;
-        for (size_t j = width; j > 0; --j)
-            sink.word(j == width ? "\t0x" : ", 0x", stored[j - 1]);
-        sink.text(row == image.height - 1 ? "\n" : ",\n");
+    for (size_t row = 0; row < rows && sink.ok(); ++row) {
+        const uint32_t* stored = image.pixels + row * width;
+        if (width > 0) {
+            sink.first_word(stored[width - 1]);
+            sink.words_backwards(stored + width - 1, width - 1);
+        }
+        sink.text(row + 1 == rows ? "\n" : ",\n");
     }
     sink.text("};\n\n");
     // Flushed per image so that a full disk stops a combined run at the image
@@ -254,7 +307,7 @@ bool run_single(int count, char** files)
             return false;
         std::string name = header_name(files[i]);
         const std::string file = name;
-        file_ptr out(std::fopen(file.c_str(), "w+"), &std::fclose);
+        file_ptr out = open_output(file);
         if (!out)
             return cant_write(file);
         std::printf("Writing %s\n", file.c_str());
@@ -273,7 +326,7 @@ bool run_combined(int count, char** files)
 {
     const std::string file = "data.h";
     std::printf("Making %s\n", file.c_str());
-    file_ptr out(std::fopen(file.c_str(), "w+"), &std::fclose);
+    file_ptr out = open_output(file);
     if (!out)
         return cant_write(file);
     make_header(out.get());

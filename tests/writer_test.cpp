@@ -54,6 +54,16 @@ TEST(Writer, LargeRecordMatchesPrintf)
     EXPECT_EQ(write_image("big.h", width, height, stored), banner_text + expected_declarations("big", width, height, top_first));
 }
 
+// Rows wider than the reader ever yields fill the buffer in mid-row.
+TEST(Writer, RowsLongerThanTheBuffer)
+{
+    const int width = 100000, height = 2;
+    std::vector<uint32_t> stored(width * height), top_first(width * height);
+    for (size_t i = 0; i < stored.size(); ++i)
+        top_first[i] = stored[i / width * width + width - 1 - i % width] = uint32_t(i) * 2246822519u;
+    EXPECT_EQ(write_image("wide.h", width, height, stored), banner_text + expected_declarations("wide", width, height, top_first));
+}
+
 TEST(Names, HeaderNamesAndIdentifiers)
 {
     const std::pair<const char*, const char*> headers[] = {
