@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -42,9 +46,74 @@ constexpr uint64_t hex_digits(uint32_t v)
     return x + 0x3030303030303030 + letters;
 }
 
+// Writes buffers on a thread of its own, one at a time and in the order
+// given, so that formatting the next buffer overlaps writing this one.
+class background_writer {
+public:
+    explicit background_writer(FILE* out) : out_(out), thread_([this] { run(); }) {}
+
+    ~background_writer()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // Waits for the previous buffer, then starts writing this one. False
+    // if an earlier write failed.
+    bool write(const char* data, size_t size)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return data_ == nullptr; });
+        data_ = data, size_ = size;
+        lock.unlock();
+        changed_.notify_all();
+        return ok_;
+    }
+
+    // Waits until every buffer is written; false if any write failed.
+    bool finish()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return data_ == nullptr; });
+        return ok_;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return data_ != nullptr || stop_; });
+            if (data_ == nullptr)
+                return;
+            const char* data = data_;
+            const size_t size = size_;
+            lock.unlock();
+            const bool written = std::fwrite(data, 1, size, out_) == size;
+            lock.lock();
+            ok_ = ok_ && written;
+            data_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    FILE* out_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    bool stop_ = false, ok_ = true;
+    std::thread thread_;  // last: it starts once the rest is ready
+};
+
 // A big image is a few hundred megabytes of text: it is formatted into a
 // large buffer and handed to the stream in few writes, instead of one
-// formatted-output call per value.
+// formatted-output call per value. Text of more than one buffer is written
+// by a background_writer from two buffers in turn.
 class text_sink {
 public:
     // expected is about how much text is coming: a small image gets a small
@@ -55,6 +124,14 @@ public:
           capacity_(static_cast<size_t>(std::clamp<uint64_t>(expected, min_capacity, max_capacity))),
           buf_(std::make_unique_for_overwrite<char[]>(capacity_))
     {
+        if (expected <= capacity_)
+            return;
+        try {
+            spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
+            writer_ = std::make_unique<background_writer>(out);
+        } catch (const std::system_error&) {
+            // No thread to be had: the writes are made here.
+        }
     }
 
     bool ok() const { return ok_; }
@@ -62,7 +139,7 @@ public:
     void text(std::string_view s)
     {
         if (s.size() > capacity_ - used_) {
-            flush();
+            flush(false);
             if (s.size() > capacity_) {
                 write(s.data(), s.size());
                 return;
@@ -76,7 +153,7 @@ public:
     void first_word(uint32_t v)
     {
         if (capacity_ - used_ < word_size)
-            flush();
+            flush(false);
         char* p = buf_.get() + used_;
         const uint64_t digits = hex_digits(v);
         std::memcpy(p, "\t0x", 3);
@@ -90,7 +167,7 @@ public:
     {
         while (count > 0) {
             if (capacity_ - used_ < word_size)
-                flush();
+                flush(false);
             const size_t n = std::min(count, (capacity_ - used_) / word_size);
             char* p = buf_.get() + used_;
             for (size_t i = 0; i < n; ++i, p += word_size) {
@@ -103,10 +180,19 @@ public:
         }
     }
 
-    bool flush()
+    // Hands over the buffered text. The last flush also waits until all of
+    // it is written.
+    bool flush(bool last = true)
     {
-        write(buf_.get(), used_);
+        if (writer_ && ok_ && used_ > 0) {
+            ok_ = writer_->write(buf_.get(), used_);
+            std::swap(buf_, spare_);
+        } else {
+            write(buf_.get(), used_);
+        }
         used_ = 0;
+        if (last && writer_ && !writer_->finish())
+            ok_ = false;
         return ok_;
     }
 
@@ -117,15 +203,18 @@ private:
 
     void write(const char* data, size_t n)
     {
+        if (writer_ && !writer_->finish())
+            ok_ = false;
         if (ok_ && n > 0 && std::fwrite(data, 1, n, out_) != n)
             ok_ = false;
     }
 
     FILE* out_;
     size_t capacity_;
-    std::unique_ptr<char[]> buf_;
+    std::unique_ptr<char[]> buf_, spare_;
     size_t used_ = 0;
     bool ok_ = true;
+    std::unique_ptr<background_writer> writer_;  // last: it stops before the buffers go
 };
 
 bool is_keyword(std::string_view word)
