@@ -352,6 +352,8 @@ bmp_error parse_header(const uint8_t* bytes, size_t count, uint64_t file_size, b
 // be anything up to 4 GiB.
 bool seek_to(FILE* f, uint64_t position)
 {
+    if (position <= LONG_MAX)
+        return std::fseek(f, static_cast<long>(position), SEEK_SET) == 0;
     if (std::fseek(f, 0, SEEK_SET) != 0)
         return false;
     while (position > 0) {
@@ -437,14 +439,17 @@ bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
     const auto height = static_cast<uint64_t>(layout.height);
     const uint64_t block_target = uint64_t{1} << 20;
     const uint64_t rows_per_block = std::clamp<uint64_t>(block_target / layout.stride, 1, height);
-    std::vector<uint8_t> block(static_cast<size_t>(rows_per_block * layout.stride));
+    const std::unique_ptr<uint8_t[], void (*)(void*)> block(
+        static_cast<uint8_t*>(allocate_buffer(static_cast<size_t>(rows_per_block * layout.stride))), &std::free);
+    if (!block)
+        return bmp_error::out_of_memory;
 
     // Converts rows first..last-1 of a block whose first row is stored row
     // base (counted in file order).
     const auto convert = [&](uint64_t base, uint64_t first, uint64_t last) {
         for (uint64_t i = first; i < last; ++i) {
             const uint64_t image_row = layout.top_down ? base + i : height - 1 - (base + i);
-            if (!decode_row(layout, words16.data(), block.data() + i * layout.stride, pixels + image_row * width))
+            if (!decode_row(layout, words16.data(), block.get() + i * layout.stride, pixels + image_row * width))
                 return false;
         }
         return true;
@@ -458,7 +463,7 @@ bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
         rows = std::min(rows_per_block, height - row);
         // The final row may lack its padding.
         const uint64_t bytes = (rows - 1) * layout.stride + layout.row_bytes;
-        if (std::fread(block.data(), 1, static_cast<size_t>(bytes), f) != bytes)
+        if (std::fread(block.get(), 1, static_cast<size_t>(bytes), f) != bytes)
             return std::ferror(f) ? bmp_error::read_failed : bmp_error::truncated;
         bool ok = true;
         if (two_threads && rows >= 2) {
@@ -568,26 +573,6 @@ bmp_error decode_rle(FILE* f, const bmp_layout& layout, uint32_t* pixels)
     }
 }
 
-// A big picture's buffer is written once, page by page, and each first touch
-// of a 4 KiB page costs a fault: for 64 MiB of pixels that takes longer than
-// converting them. Where the system offers transparent huge pages, a buffer
-// aligned to 2 MiB and marked for them takes 512 times fewer faults.
-uint32_t* allocate_pixels(size_t count)
-{
-    const size_t bytes = count * sizeof(uint32_t);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr size_t huge_page = size_t{2} << 20;
-    if (bytes >= huge_page && bytes <= SIZE_MAX - huge_page) {
-        const size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
-        void* p = std::aligned_alloc(huge_page, rounded);
-        if (p)
-            madvise(p, rounded, MADV_HUGEPAGE);  // advice only: without it the buffer still works
-        return static_cast<uint32_t*>(p);
-    }
-#endif
-    return static_cast<uint32_t*>(std::malloc(bytes));
-}
-
 bmp_image* fail(bmp_error& error, bmp_error why)
 {
     error = why;
@@ -599,6 +584,25 @@ bmp_image* fail(bmp_error& error, bmp_error why)
 uint32_t pack_ycbcr(uint8_t r, uint8_t g, uint8_t b)
 {
     return pack(r, g, b);
+}
+
+// Each first touch of a 4 KiB page costs a fault, and in a virtual machine a
+// dear one: for a big picture's pixels and the writer's buffers the faults
+// can take longer than the conversion itself. Transparent huge pages take
+// 512 times fewer; they need a buffer aligned to 2 MiB and the advice.
+void* allocate_buffer(size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr size_t huge_page = size_t{2} << 20;
+    if (bytes >= huge_page / 2 && bytes <= SIZE_MAX - huge_page) {
+        const size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
+        void* p = std::aligned_alloc(huge_page, rounded);
+        if (p)
+            madvise(p, rounded, MADV_HUGEPAGE);  // advice only: the buffer works without it
+        return p;
+    }
+#endif
+    return std::malloc(bytes);
 }
 
 bmp_image* read_bmp(FILE* f, uint64_t file_size, bmp_error& error)
@@ -618,7 +622,7 @@ bmp_image* read_bmp(FILE* f, uint64_t file_size, bmp_error& error)
         return fail(error, bmp_error::out_of_memory);
     auto* image = new (std::nothrow) bmp_image{layout.width, layout.height, nullptr};
     if (image)
-        image->pixels = allocate_pixels(static_cast<size_t>(count));
+        image->pixels = static_cast<uint32_t*>(allocate_buffer(static_cast<size_t>(count) * sizeof(uint32_t)));
     if (!image || !image->pixels) {
         free_bmp(image);
         return fail(error, bmp_error::out_of_memory);
@@ -651,6 +655,10 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
     const std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
     if (!f)
         return fail(error, bmp_error::cant_open);
+    // The reader asks for the headers and then for big blocks, each of which
+    // a stream buffer would only copy once more; without one, every request
+    // is one system call, which counts when converting a thousand icons.
+    std::setvbuf(f.get(), nullptr, _IONBF, 0);
     return read_bmp(f.get(), file_size, error);
 }
 

@@ -54,6 +54,7 @@
 #ifndef VANTREL_BMP_H
 #define VANTREL_BMP_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -84,6 +85,12 @@ bmp_image* load_bmp(const char* path, bmp_error& error);
 bmp_image* read_bmp(FILE* file, uint64_t file_size, bmp_error& error);
 
 void free_bmp(bmp_image* image);
+
+// Memory for a big buffer that is filled front to back, such as the pixels
+// or the writer's text: on Linux from 1 MiB up it is aligned to and marked
+// for transparent huge pages, which saves most of the page faults of its
+// first touch. Release it with std::free.
+void* allocate_buffer(size_t bytes);
 
 // The packed luma/chroma word of one 8-bit-per-channel colour.
 uint32_t pack_ycbcr(uint8_t r, uint8_t g, uint8_t b);

@@ -122,12 +122,14 @@ public:
     text_sink(FILE* out, uint64_t expected)
         : out_(out),
           capacity_(static_cast<size_t>(std::clamp<uint64_t>(expected, min_capacity, max_capacity))),
-          buf_(std::make_unique_for_overwrite<char[]>(capacity_))
+          memory_(static_cast<char*>(allocate_buffer(2 * capacity_)), &std::free)
     {
+        if (!memory_)
+            throw std::bad_alloc();
+        buf_ = memory_.get(), spare_ = buf_ + capacity_;
         if (expected <= capacity_)
             return;
         try {
-            spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
             writer_ = std::make_unique<background_writer>(out);
         } catch (const std::system_error&) {
             // No thread to be had: the writes are made here.
@@ -145,7 +147,7 @@ public:
                 return;
             }
         }
-        std::memcpy(buf_.get() + used_, s.data(), s.size());
+        std::memcpy(buf_ + used_, s.data(), s.size());
         used_ += s.size();
     }
 
@@ -154,7 +156,7 @@ public:
     {
         if (capacity_ - used_ < word_size)
             flush(false);
-        char* p = buf_.get() + used_;
+        char* p = buf_ + used_;
         const uint64_t digits = hex_digits(v);
         std::memcpy(p, "\t0x", 3);
         std::memcpy(p + 3, &digits, 8);
@@ -169,7 +171,7 @@ public:
             if (capacity_ - used_ < word_size)
                 flush(false);
             const size_t n = std::min(count, (capacity_ - used_) / word_size);
-            char* p = buf_.get() + used_;
+            char* p = buf_ + used_;
             for (size_t i = 0; i < n; ++i, p += word_size) {
                 const uint64_t digits = hex_digits(*--end);
                 std::memcpy(p, ", 0x", 4);
@@ -185,10 +187,10 @@ public:
     bool flush(bool last = true)
     {
         if (writer_ && ok_ && used_ > 0) {
-            ok_ = writer_->write(buf_.get(), used_);
+            ok_ = writer_->write(buf_, used_);
             std::swap(buf_, spare_);
         } else {
-            write(buf_.get(), used_);
+            write(buf_, used_);
         }
         used_ = 0;
         if (last && writer_ && !writer_->finish())
@@ -211,7 +213,9 @@ private:
 
     FILE* out_;
     size_t capacity_;
-    std::unique_ptr<char[]> buf_, spare_;
+    // Both buffers in one block: a big image's 2 MiB take one huge page.
+    std::unique_ptr<char[], void (*)(void*)> memory_;
+    char *buf_, *spare_;
     size_t used_ = 0;
     bool ok_ = true;
     std::unique_ptr<background_writer> writer_;  // last: it stops before the buffers go
