@@ -14,6 +14,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // ---------------------------------------------------------------------------
@@ -45,6 +49,36 @@ constexpr uint64_t hex_digits(uint32_t v)
     const uint64_t letters = (((x + 0x0606060606060606) >> 4) & 0x0101010101010101) * uint64_t{'a' - '0' - 10};
     return x + 0x3030303030303030 + letters;
 }
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define VANTREL_SSE2 1
+// The same digits for four words at once, with the SSE2 that every x86-64
+// processor has: the four words before end, last one first, each as ", 0x"
+// and its eight digits, 48 bytes in all.
+void four_words_backwards(const uint32_t* end, char* p)
+{
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 4));
+    x = _mm_shuffle_epi32(x, _MM_SHUFFLE(0, 1, 2, 3));
+    // Most significant byte first in memory, then each byte's nibbles side
+    // by side, the high one first.
+    x = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(x, 24), _mm_srli_epi32(x, 24)),
+                     _mm_or_si128(_mm_and_si128(_mm_slli_epi32(x, 8), _mm_set1_epi32(0x00ff0000)),
+                                  _mm_and_si128(_mm_srli_epi32(x, 8), _mm_set1_epi32(0x0000ff00))));
+    const __m128i nibble = _mm_set1_epi8(0x0f);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(x, 4), nibble), low = _mm_and_si128(x, nibble);
+    const auto ascii = [](__m128i d) {
+        const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(d, _mm_set1_epi8(9)), _mm_set1_epi8('a' - '0' - 10));
+        return _mm_add_epi8(_mm_add_epi8(d, _mm_set1_epi8('0')), letters);
+    };
+    const __m128i first = ascii(_mm_unpacklo_epi8(high, low)), second = ascii(_mm_unpackhi_epi8(high, low));
+    for (int k = 0; k < 4; ++k)
+        std::memcpy(p + 12 * k, ", 0x", 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 4), first);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm_unpackhi_epi64(first, first));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 28), second);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 40), _mm_unpackhi_epi64(second, second));
+}
+#endif
 
 // Writes buffers on a thread of its own, one at a time and in the order
 // given, so that formatting the next buffer overlaps writing this one.
@@ -172,7 +206,12 @@ public:
                 flush(false);
             const size_t n = std::min(count, (capacity_ - used_) / word_size);
             char* p = buf_ + used_;
-            for (size_t i = 0; i < n; ++i, p += word_size) {
+            size_t i = 0;
+#ifdef VANTREL_SSE2
+            for (; i + 4 <= n; i += 4, end -= 4, p += 4 * word_size)
+                four_words_backwards(end, p);
+#endif
+            for (; i < n; ++i, p += word_size) {
                 const uint64_t digits = hex_digits(*--end);
                 std::memcpy(p, ", 0x", 4);
                 std::memcpy(p + 4, &digits, 8);
