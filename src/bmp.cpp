@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #if defined(__linux__)
@@ -419,10 +417,6 @@ bool decode_row(const bmp_layout& layout, const uint32_t* words16, const uint8_t
     }
 }
 
-// Pictures from this many pixels up are converted by two threads; below it,
-// starting a thread costs more than it saves.
-constexpr size_t big_picture = size_t{1} << 20;
-
 // Reads the rows in blocks of about a megabyte and converts them straight
 // into the record's order.
 bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
@@ -444,44 +438,17 @@ bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
     if (!block)
         return bmp_error::out_of_memory;
 
-    // Converts rows first..last-1 of a block whose first row is stored row
-    // base (counted in file order).
-    const auto convert = [&](uint64_t base, uint64_t first, uint64_t last) {
-        for (uint64_t i = first; i < last; ++i) {
-            const uint64_t image_row = layout.top_down ? base + i : height - 1 - (base + i);
-            if (!decode_row(layout, words16.data(), block.get() + i * layout.stride, pixels + image_row * width))
-                return false;
-        }
-        return true;
-    };
-    // A big picture is converted by two threads, each taking half of every
-    // block: the conversion and the first touch of the buffer's pages are
-    // most of the reading time, and both split evenly.
-    const bool two_threads = width * height >= big_picture && rows_per_block >= 2;
-
-    for (uint64_t row = 0, rows = 0; row < height; row += rows) {
-        rows = std::min(rows_per_block, height - row);
+    for (uint64_t row = 0; row < height;) {
+        const uint64_t rows = std::min(rows_per_block, height - row);
         // The final row may lack its padding.
         const uint64_t bytes = (rows - 1) * layout.stride + layout.row_bytes;
         if (std::fread(block.get(), 1, static_cast<size_t>(bytes), f) != bytes)
             return std::ferror(f) ? bmp_error::read_failed : bmp_error::truncated;
-        bool ok = true;
-        if (two_threads && rows >= 2) {
-            bool first_ok = true;
-            try {
-                std::thread helper([&] { first_ok = convert(row, 0, rows / 2); });
-                ok = convert(row, rows / 2, rows);
-                helper.join();
-            } catch (const std::system_error&) {
-                // No thread to be had: this one does it all.
-                first_ok = convert(row, 0, rows / 2);
-            }
-            ok = ok && first_ok;
-        } else {
-            ok = convert(row, 0, rows);
+        for (uint64_t i = 0; i < rows; ++i, ++row) {
+            const uint64_t image_row = layout.top_down ? row : height - 1 - row;
+            if (!decode_row(layout, words16.data(), block.get() + i * layout.stride, pixels + image_row * width))
+                return bmp_error::bad_format;
         }
-        if (!ok)
-            return bmp_error::bad_format;
     }
     return bmp_error::none;
 }
