@@ -120,8 +120,12 @@ TEST_F(Cli, ReportsUnwritableOutput)
 #ifndef _WIN32
     fs::create_symlink("/dev/full", dir_ / "odd.h");
     fs::create_symlink("/dev/full", dir_ / "data.h");
+    // Over a megabyte of text, written from the second buffer's thread.
+    write_file(dir_ / "big.bmp", make_bmp({.width = 1000, .height = 200}));
+    fs::create_symlink("/dev/full", dir_ / "big.h");
     cases.insert(cases.end(), {
         {"odd.bmp", "Loading odd.bmp\nWriting odd.h\nWriting odd\nerror: can't write file odd.h\n"},
+        {"big.bmp", "Loading big.bmp\nWriting big.h\nWriting big\nerror: can't write file big.h\n"},
         {"-a ab.bmp odd.bmp", "Making data.h\nLoading ab.bmp\nWriting ab\nerror: can't write file data.h\n"},
         {"-a", "Making data.h\nerror: can't write file data.h\n"},
     });
