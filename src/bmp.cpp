@@ -4,11 +4,15 @@
 #include <array>
 #include <bit>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #if defined(__linux__)
@@ -417,9 +421,12 @@ bool decode_row(const bmp_layout& layout, const uint32_t* words16, const uint8_t
     }
 }
 
-// Reads the rows in blocks of about a megabyte and converts them straight
-// into the record's order.
-bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
+// Reads the rows in blocks of about a megabyte, the picture's top first (so
+// a bottom-up file from its end backwards), and converts them straight into
+// the record's order. After each block, ready(rows) learns how many rows from
+// the top are complete; it returns false when the rest is no longer wanted.
+template <class Ready>
+bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels, Ready&& ready)
 {
     // Every 16-bit value's word, made once rather than per pixel.
     std::vector<uint32_t> words16;
@@ -438,17 +445,24 @@ bmp_error decode_rows(FILE* f, const bmp_layout& layout, uint32_t* pixels)
     if (!block)
         return bmp_error::out_of_memory;
 
-    for (uint64_t row = 0; row < height;) {
-        const uint64_t rows = std::min(rows_per_block, height - row);
-        // The final row may lack its padding.
+    for (uint64_t top = 0; top < height;) {
+        const uint64_t rows = std::min(rows_per_block, height - top);
+        const uint64_t first_stored = layout.top_down ? top : height - top - rows;
+        // The file's last row may lack its padding.
         const uint64_t bytes = (rows - 1) * layout.stride + layout.row_bytes;
+        if (!seek_to(f, layout.offset + first_stored * layout.stride))
+            return bmp_error::read_failed;
         if (std::fread(block.get(), 1, static_cast<size_t>(bytes), f) != bytes)
             return std::ferror(f) ? bmp_error::read_failed : bmp_error::truncated;
-        for (uint64_t i = 0; i < rows; ++i, ++row) {
-            const uint64_t image_row = layout.top_down ? row : height - 1 - row;
+        for (uint64_t i = 0; i < rows; ++i) {
+            const uint64_t stored = first_stored + i;
+            const uint64_t image_row = layout.top_down ? stored : height - 1 - stored;
             if (!decode_row(layout, words16.data(), block.get() + i * layout.stride, pixels + image_row * width))
                 return bmp_error::bad_format;
         }
+        top += rows;
+        if (!ready(top))
+            break;
     }
     return bmp_error::none;
 }
@@ -540,6 +554,25 @@ bmp_error decode_rle(FILE* f, const bmp_layout& layout, uint32_t* pixels)
     }
 }
 
+// Big pictures in layouts whose conversion cannot fail once the headers are
+// checked are converted on a thread of their own while the writer formats
+// and writes the rows already done: conversion and writing then overlap
+// instead of following each other.
+constexpr uint64_t background_pixels = uint64_t{1} << 20;
+
+bmp_error decode(FILE* f, const bmp_layout& layout, uint32_t* pixels)
+{
+    if (layout.coding == encoding::raw)
+        return decode_rows(f, layout, pixels, [](uint64_t) { return true; });
+    if (!seek_to(f, layout.offset))
+        return bmp_error::read_failed;
+    return decode_rle(f, layout, pixels);
+}
+
+// Reads and checks the headers and allocates the record: everything but the
+// pixels.
+bmp_image* begin_image(FILE* f, uint64_t file_size, bmp_layout& layout, bmp_error& error);
+
 bmp_image* fail(bmp_error& error, bmp_error why)
 {
     error = why;
@@ -547,6 +580,33 @@ bmp_image* fail(bmp_error& error, bmp_error why)
 }
 
 }  // namespace
+
+struct bmp_decoding {
+    using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
+    file_ptr file{nullptr, &std::fclose};
+    bmp_layout layout{};
+    std::mutex mutex;
+    std::condition_variable changed;
+    uint64_t rows_ready = 0;  // from the top
+    bool finished = false, stop = false;
+    bmp_error error = bmp_error::none;
+    std::thread thread;
+
+    void run(uint32_t* pixels)
+    {
+        const bmp_error why = decode_rows(file.get(), layout, pixels, [this](uint64_t rows) {
+            const std::lock_guard lock(mutex);
+            rows_ready = rows;
+            changed.notify_all();
+            return !stop;
+        });
+        file.reset();
+        const std::lock_guard lock(mutex);
+        error = why;
+        finished = true;
+        changed.notify_all();
+    }
+};
 
 uint32_t pack_ycbcr(uint8_t r, uint8_t g, uint8_t b)
 {
@@ -572,15 +632,15 @@ void* allocate_buffer(size_t bytes)
     return std::malloc(bytes);
 }
 
-bmp_image* read_bmp(FILE* f, uint64_t file_size, bmp_error& error)
+namespace {
+
+bmp_image* begin_image(FILE* f, uint64_t file_size, bmp_layout& layout, bmp_error& error)
 {
     error = bmp_error::none;
     std::array<uint8_t, head_bytes> head{};
     const size_t got = std::fread(head.data(), 1, head.size(), f);
     if (std::ferror(f))
         return fail(error, bmp_error::read_failed);
-
-    bmp_layout layout{};
     if (const bmp_error why = parse_header(head.data(), got, file_size, layout); why != bmp_error::none)
         return fail(error, why);
 
@@ -594,16 +654,26 @@ bmp_image* read_bmp(FILE* f, uint64_t file_size, bmp_error& error)
         free_bmp(image);
         return fail(error, bmp_error::out_of_memory);
     }
-
-    bmp_error why = bmp_error::read_failed;
-    if (seek_to(f, layout.offset))
-        why = layout.coding == encoding::raw ? decode_rows(f, layout, image->pixels)
-                                             : decode_rle(f, layout, image->pixels);
-    if (why != bmp_error::none) {
-        free_bmp(image);
-        return fail(error, why);
-    }
     return image;
+}
+
+bmp_image* finish_image(bmp_image* image, bmp_error why, bmp_error& error)
+{
+    if (why == bmp_error::none)
+        return image;
+    free_bmp(image);
+    return fail(error, why);
+}
+
+}  // namespace
+
+bmp_image* read_bmp(FILE* f, uint64_t file_size, bmp_error& error)
+{
+    bmp_layout layout{};
+    bmp_image* image = begin_image(f, file_size, layout, error);
+    if (!image)
+        return nullptr;
+    return finish_image(image, decode(f, layout, image->pixels), error);
 }
 
 bmp_image* load_bmp(const char* path, bmp_error& error)
@@ -619,20 +689,70 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
     const uint64_t file_size = std::filesystem::file_size(fs_path, ec);
     if (ec)
         return fail(error, bmp_error::cant_open);
-    const std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
     if (!f)
         return fail(error, bmp_error::cant_open);
     // The reader asks for the headers and then for big blocks, each of which
     // a stream buffer would only copy once more; without one, every request
     // is one system call, which counts when converting a thousand icons.
     std::setvbuf(f.get(), nullptr, _IONBF, 0);
-    return read_bmp(f.get(), file_size, error);
+
+    bmp_layout layout{};
+    bmp_image* image = begin_image(f.get(), file_size, layout, error);
+    if (!image)
+        return nullptr;
+    const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
+    if (layout.coding == encoding::raw && layout.bits >= 16 && count >= background_pixels) {
+        auto* decoding = new (std::nothrow) bmp_decoding;
+        if (decoding) {
+            decoding->file = std::move(f);
+            decoding->layout = layout;
+            try {
+                decoding->thread = std::thread(&bmp_decoding::run, decoding, image->pixels);
+                image->decoding = decoding;
+                return image;
+            } catch (const std::system_error&) {
+                // No thread to be had: the conversion is done here.
+                f = std::move(decoding->file);
+                delete decoding;
+            }
+        }
+    }
+    return finish_image(image, decode(f.get(), layout, image->pixels), error);
+}
+
+bool wait_for_rows(const bmp_image& image, int32_t rows)
+{
+    bmp_decoding* d = image.decoding;
+    if (!d || rows <= 0)
+        return true;
+    std::unique_lock lock(d->mutex);
+    const auto wanted = static_cast<uint64_t>(rows);
+    d->changed.wait(lock, [&] { return d->rows_ready >= wanted || d->finished; });
+    return d->rows_ready >= wanted;
+}
+
+bmp_error decoding_error(const bmp_image& image)
+{
+    bmp_decoding* d = image.decoding;
+    if (!d)
+        return bmp_error::none;
+    const std::lock_guard lock(d->mutex);
+    return d->finished ? d->error : bmp_error::none;
 }
 
 void free_bmp(bmp_image* image)
 {
     if (!image)
         return;
+    if (bmp_decoding* d = image->decoding) {
+        {
+            const std::lock_guard lock(d->mutex);
+            d->stop = true;
+        }
+        d->thread.join();
+        delete d;
+    }
     std::free(image->pixels);
     delete image;
 }

@@ -58,10 +58,15 @@
 #include <cstdint>
 #include <cstdio>
 
+struct bmp_decoding;
+
 struct bmp_image {
     int32_t width;
     int32_t height;
     uint32_t* pixels;
+    // Set while a big picture's rows are still being converted; see
+    // wait_for_rows.
+    bmp_decoding* decoding = nullptr;
 };
 
 enum class bmp_error {
@@ -84,6 +89,18 @@ bmp_image* load_bmp(const char* path, bmp_error& error);
 // file_size bytes. The stream stays open.
 bmp_image* read_bmp(FILE* file, uint64_t file_size, bmp_error& error);
 
+// A big picture (a million pixels or more) of 16, 24 or 32 bits per pixel,
+// uncompressed, has nothing left to fail on once its headers are checked and
+// its length is known, but for the system failing to read it. load_bmp
+// returns it at that point and converts its rows on a thread of its own, top
+// row first, so that writing can start at once. wait_for_rows blocks until
+// the top rows (counted from 1) are in pixels; false means the reading
+// failed, and decoding_error then says why. A record without decoding is
+// complete when load_bmp returns.
+bool wait_for_rows(const bmp_image& image, int32_t rows);
+bmp_error decoding_error(const bmp_image& image);
+
+// Releases the record; a conversion still running is stopped first.
 void free_bmp(bmp_image* image);
 
 // Memory for a big buffer that is filled front to back, such as the pixels

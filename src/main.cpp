@@ -416,6 +416,9 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image)
     // Rows are stored top row first, each mirrored, so each is walked
     // backwards to list it left to right.
     for (size_t row = 0; row < rows && sink.ok(); ++row) {
+        // A big picture may still be arriving row by row.
+        if (!wait_for_rows(image, static_cast<int32_t>(row + 1)))
+            return false;
         const uint32_t* stored = image.pixels + row * width;
         if (width > 0) {
             sink.first_word(stored[width - 1]);
@@ -445,7 +448,10 @@ bool run_single(int count, char** files)
         std::printf("Writing %s\n", file.c_str());
         make_header(out.get());
         const bool written = make_data(out.get(), name, *image);
-        if (!close_checked(out) || !written)
+        const bool closed = close_checked(out);
+        if (!report(decoding_error(*image), files[i]))
+            return false;  // the rest of the picture could not be read
+        if (!closed || !written)
             return cant_write(file);
     }
     return true;
@@ -476,7 +482,10 @@ bool run_combined(int count, char** files)
             return false;
         }
         declared.insert(ids.begin(), ids.end());
-        if (!make_data(out.get(), name, *image))
+        const bool written = make_data(out.get(), name, *image);
+        if (!report(decoding_error(*image), files[i]))
+            return false;  // the rest of the picture could not be read
+        if (!written)
             return cant_write(file);
     }
     if (!close_checked(out))

@@ -24,7 +24,8 @@ void make_header(FILE* out);
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
 // prints "Writing <image name>" and appends the image's declarations to out.
-// Returns false as soon as a write fails; the stream's error flag stays set.
+// Returns false as soon as a write fails (the stream's error flag stays set)
+// or, for a picture still being converted, reading it fails (decoding_error).
 bool make_data(FILE* out, std::string& name, const bmp_image& image);
 
 // Single-file mode: converts each file into a header beside it.
