@@ -111,6 +111,17 @@ TEST_F(Cli, ReportsFailedAllocation)
 
 // A directory in the way fails the open; a full disk shows only when the
 // buffered text is flushed.
+// A picture of over a million pixels is converted on one thread while the
+// rows already done are formatted on another and written on a third.
+TEST_F(Cli, ConvertsBigPicturesWithEveryThreadAtWork)
+{
+    const bmp_spec big{.width = 1100, .height = 1024};
+    write_file(dir_ / "big.bmp", make_bmp(big));
+    const run_result r = run("big.bmp");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lf_text(read_file(dir_ / "big.h")), banner_text + expected_declarations("big", 1100, 1024, words_of(big)));
+}
+
 TEST_F(Cli, ReportsUnwritableOutput)
 {
     fs::create_directory(dir_ / "ab.h");

@@ -273,6 +273,26 @@ TEST_F(Reader, RejectsMasksThatCannotBeRead)
     }
 }
 
+// A million pixels and more are converted on a thread while the caller
+// goes on: rows arrive top first whichever way the file stores them, and a
+// record released before its conversion ends stops it cleanly.
+TEST_F(Reader, ConvertsBigPicturesWhileTheCallerGoesOn)
+{
+    for (const int height : {1024, -1024}) {
+        const bmp_spec spec{.width = 1100, .height = height};
+        write_file(dir_ / "big.bmp", make_bmp(spec));
+        bmp_error error = bmp_error::none;
+        free_bmp(load_bmp((dir_ / "big.bmp").string().c_str(), error));
+        ASSERT_EQ(load_path(dir_ / "big.bmp"), bmp_error::none);
+        ASSERT_NE(image_->decoding, nullptr);
+        ASSERT_TRUE(wait_for_rows(*image_, 1));
+        EXPECT_EQ(image_->pixels[1099], words_of(spec)[0]);
+        ASSERT_TRUE(wait_for_rows(*image_, 1024));
+        EXPECT_EQ(decoding_error(*image_), bmp_error::none);
+        EXPECT_EQ(picture(), words_of(spec));
+    }
+}
+
 TEST_F(Reader, OpensOnlyRegularFiles)
 {
     EXPECT_EQ(load_path(dir_ / "missing.bmp"), bmp_error::cant_open);
