@@ -156,13 +156,14 @@ public:
     text_sink(FILE* out, uint64_t expected)
         : out_(out),
           capacity_(static_cast<size_t>(std::clamp<uint64_t>(expected, min_capacity, max_capacity))),
-          memory_(static_cast<char*>(allocate_buffer(2 * capacity_)), &std::free)
+          memory_(static_cast<char*>(allocate_buffer(expected > capacity_ ? 2 * capacity_ : capacity_)), &std::free)
     {
         if (!memory_)
             throw std::bad_alloc();
-        buf_ = memory_.get(), spare_ = buf_ + capacity_;
+        buf_ = memory_.get(), spare_ = buf_;
         if (expected <= capacity_)
-            return;
+            return;  // one buffer holds it all
+        spare_ = buf_ + capacity_;
         try {
             writer_ = std::make_unique<background_writer>(out);
         } catch (const std::system_error&) {
