@@ -40,7 +40,10 @@
 //   sets one bmp_error that says why; the caller reports it. Every size is
 //   computed in 64 bits and checked against the file's length before the
 //   pixel buffer is allocated, so a short file that claims a huge image costs
-//   nothing. A file that fails yields no record at all.
+//   nothing. A file that fails yields no record at all, with one exception:
+//   a big picture that is still being converted when load_bmp returns (see
+//   wait_for_rows) can only fail if the system fails to read it, and that
+//   comes later, from wait_for_rows and decoding_error.
 //
 // The record
 //   pixels holds width x height words, image row t (counted from the top)
