@@ -44,24 +44,18 @@ TEST(Writer, SmallRecords)
     EXPECT_EQ(write_image("name.h", 0, 2, {}), declarations("name", 0, 2, "[0] = {\n,\n\n"));
 }
 
-// Enough text to pass through the writer's buffer several times.
-TEST(Writer, LargeRecordMatchesPrintf)
+// Enough text to pass through the writer's buffers many times, and rows
+// wider than the reader ever yields, which fill a buffer in mid-row.
+TEST(Writer, LargeRecordsMatchPrintf)
 {
-    const int width = 1000, height = 300;
-    std::vector<uint32_t> stored(width * height), top_first(width * height);
-    for (size_t i = 0; i < stored.size(); ++i)
-        top_first[i] = stored[i / width * width + width - 1 - i % width] = uint32_t(i) * 2654435761u;
-    EXPECT_EQ(write_image("big.h", width, height, stored), banner_text + expected_declarations("big", width, height, top_first));
-}
-
-// Rows wider than the reader ever yields fill the buffer in mid-row.
-TEST(Writer, RowsLongerThanTheBuffer)
-{
-    const int width = 100000, height = 2;
-    std::vector<uint32_t> stored(width * height), top_first(width * height);
-    for (size_t i = 0; i < stored.size(); ++i)
-        top_first[i] = stored[i / width * width + width - 1 - i % width] = uint32_t(i) * 2246822519u;
-    EXPECT_EQ(write_image("wide.h", width, height, stored), banner_text + expected_declarations("wide", width, height, top_first));
+    for (const auto& [width, height] : {std::pair{1000, 300}, std::pair{100000, 2}}) {
+        std::vector<uint32_t> stored(size_t(width * height)), top_first(size_t(width * height));
+        for (size_t i = 0; i < stored.size(); ++i)
+            top_first[i] = stored[i / size_t(width) * size_t(width) + size_t(width) - 1 - i % size_t(width)] =
+                uint32_t(i) * 2654435761u;
+        EXPECT_EQ(write_image("big.h", width, height, stored),
+                  banner_text + expected_declarations("big", width, height, top_first));
+    }
 }
 
 TEST(Names, HeaderNamesAndIdentifiers)
