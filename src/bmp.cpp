@@ -580,15 +580,45 @@ bmp_error decode(FILE* f, const bmp_layout& layout, uint32_t* pixels, std::span<
     return decode_rle(f, layout, pixels);
 }
 
-// Reads and checks the headers and allocates the record: everything but the
-// pixels.
-bmp_image* begin_image(FILE* f, uint64_t file_size, std::vector<uint8_t>& head, bmp_layout& layout,
-                       bmp_error& error);
-
 bmp_image* fail(bmp_error& error, bmp_error why)
 {
     error = why;
     return nullptr;
+}
+
+// Reads and checks the headers and allocates the record: everything but the
+// pixels. The first read takes the head of the file, or all of a small one.
+bmp_image* begin_image(FILE* f, uint64_t file_size, std::vector<uint8_t>& head, bmp_layout& layout,
+                       bmp_error& error)
+{
+    error = bmp_error::none;
+    head.resize(static_cast<size_t>(std::min<uint64_t>(file_size, prefetch_bytes)));
+    head.resize(std::fread(head.data(), 1, head.size(), f));
+    if (std::ferror(f))
+        return fail(error, bmp_error::read_failed);
+    const size_t got = std::min(head.size(), head_bytes);
+    if (const bmp_error why = parse_header(head.data(), got, file_size, layout); why != bmp_error::none)
+        return fail(error, why);
+
+    const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
+    if (count > SIZE_MAX / sizeof(uint32_t))
+        return fail(error, bmp_error::out_of_memory);
+    auto* image = new (std::nothrow) bmp_image{layout.width, layout.height, nullptr};
+    if (image)
+        image->pixels = static_cast<uint32_t*>(allocate_buffer(static_cast<size_t>(count) * sizeof(uint32_t)));
+    if (!image || !image->pixels) {
+        free_bmp(image);
+        return fail(error, bmp_error::out_of_memory);
+    }
+    return image;
+}
+
+bmp_image* finish_image(bmp_image* image, bmp_error why, bmp_error& error)
+{
+    if (why == bmp_error::none)
+        return image;
+    free_bmp(image);
+    return fail(error, why);
 }
 
 }  // namespace
@@ -644,42 +674,6 @@ void* allocate_buffer(size_t bytes)
     return std::malloc(bytes);
 }
 
-namespace {
-
-bmp_image* begin_image(FILE* f, uint64_t file_size, std::vector<uint8_t>& head, bmp_layout& layout,
-                       bmp_error& error)
-{
-    error = bmp_error::none;
-    head.resize(static_cast<size_t>(std::min<uint64_t>(file_size, prefetch_bytes)));
-    head.resize(std::fread(head.data(), 1, head.size(), f));
-    if (std::ferror(f))
-        return fail(error, bmp_error::read_failed);
-    const size_t got = std::min(head.size(), head_bytes);
-    if (const bmp_error why = parse_header(head.data(), got, file_size, layout); why != bmp_error::none)
-        return fail(error, why);
-
-    const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
-    if (count > SIZE_MAX / sizeof(uint32_t))
-        return fail(error, bmp_error::out_of_memory);
-    auto* image = new (std::nothrow) bmp_image{layout.width, layout.height, nullptr};
-    if (image)
-        image->pixels = static_cast<uint32_t*>(allocate_buffer(static_cast<size_t>(count) * sizeof(uint32_t)));
-    if (!image || !image->pixels) {
-        free_bmp(image);
-        return fail(error, bmp_error::out_of_memory);
-    }
-    return image;
-}
-
-bmp_image* finish_image(bmp_image* image, bmp_error why, bmp_error& error)
-{
-    if (why == bmp_error::none)
-        return image;
-    free_bmp(image);
-    return fail(error, why);
-}
-
-}  // namespace
 
 bmp_image* read_bmp(FILE* f, uint64_t file_size, bmp_error& error)
 {
