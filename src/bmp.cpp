@@ -355,6 +355,8 @@ bmp_error parse_header(const uint8_t* bytes, size_t count, uint64_t file_size, b
 // ---------------------------------------------------------------------------
 // Decoding
 
+using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
+
 // fseek takes a long, which is 32 bits on Windows, while a pixel offset may
 // be anything up to 4 GiB.
 bool seek_to(FILE* f, uint64_t position)
@@ -624,7 +626,6 @@ bmp_image* finish_image(bmp_image* image, bmp_error why, bmp_error& error)
 }  // namespace
 
 struct bmp_decoding {
-    using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
     file_ptr file{nullptr, &std::fclose};
     bmp_layout layout{};
     std::mutex mutex;
@@ -649,6 +650,30 @@ struct bmp_decoding {
         changed.notify_all();
     }
 };
+
+namespace {
+
+// Hands the rest of the picture, and the file, to a thread of its own. False,
+// with the file still here, if no thread could be had.
+bool convert_in_background(bmp_image& image, file_ptr& f, const bmp_layout& layout)
+{
+    auto* decoding = new (std::nothrow) bmp_decoding;
+    if (!decoding)
+        return false;
+    decoding->file = std::move(f);
+    decoding->layout = layout;
+    try {
+        decoding->thread = std::thread(&bmp_decoding::run, decoding, image.pixels);
+    } catch (const std::system_error&) {
+        f = std::move(decoding->file);
+        delete decoding;
+        return false;
+    }
+    image.decoding = decoding;
+    return true;
+}
+
+}  // namespace
 
 uint32_t pack_ycbcr(uint8_t r, uint8_t g, uint8_t b)
 {
@@ -703,7 +728,7 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
     const uint64_t file_size = std::filesystem::file_size(fs_path, ec);
     if (ec)
         return fail(error, bmp_error::cant_open);
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
+    file_ptr f(std::fopen(path, "rb"), &std::fclose);
     if (!f)
         return fail(error, bmp_error::cant_open);
     // The reader asks for the headers and then for big blocks, each of which
@@ -717,22 +742,9 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
     if (!image)
         return nullptr;
     const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
-    if (layout.coding == encoding::raw && layout.bits >= 16 && count >= background_pixels) {
-        auto* decoding = new (std::nothrow) bmp_decoding;
-        if (decoding) {
-            decoding->file = std::move(f);
-            decoding->layout = layout;
-            try {
-                decoding->thread = std::thread(&bmp_decoding::run, decoding, image->pixels);
-                image->decoding = decoding;
-                return image;
-            } catch (const std::system_error&) {
-                // No thread to be had: the conversion is done here.
-                f = std::move(decoding->file);
-                delete decoding;
-            }
-        }
-    }
+    if (layout.coding == encoding::raw && layout.bits >= 16 && count >= background_pixels &&
+        convert_in_background(*image, f, layout))
+        return image;
     return finish_image(image, decode(f.get(), layout, image->pixels, head), error);
 }
 

@@ -101,7 +101,7 @@ public:
     bool write(const char* data, size_t size)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return data_ == nullptr; });
+        wait_idle(lock);
         data_ = data, size_ = size;
         lock.unlock();
         changed_.notify_all();
@@ -112,11 +112,16 @@ public:
     bool finish()
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return data_ == nullptr; });
+        wait_idle(lock);
         return ok_;
     }
 
 private:
+    void wait_idle(std::unique_lock<std::mutex>& lock)
+    {
+        changed_.wait(lock, [this] { return data_ == nullptr; });
+    }
+
     void run()
     {
         std::unique_lock lock(mutex_);
