@@ -152,6 +152,15 @@ TEST_P(Corpus, GivesItsPinnedResult)
     EXPECT_EQ(fnv1a(*image), want.hash) << std::hex << "0x" << fnv1a(*image);
 }
 
+// A clone without the corpus beside it still builds and passes; this test
+// shows it as skipped rather than silently absent.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Corpus);
+TEST(CorpusFolder, IsBesideTheProject)
+{
+    if (!fs::is_directory(corpus / "g"))
+        GTEST_SKIP() << "no BMP corpus at " << corpus.string();
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, Corpus, ::testing::ValuesIn(corpus_files()), [](const auto& file) {
     std::string name = file.param;
     for (char& c : name)
