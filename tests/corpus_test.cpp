@@ -58,6 +58,8 @@ const std::map<std::string, outcome> pinned = {
     {"q/rgba32h56.bmp", hashed(0x3eabf496a9d5d6a0)},
 };
 
+const std::string no_corpus = "no corpus";
+
 std::vector<std::string> corpus_files()
 {
     std::vector<std::string> files;
@@ -69,6 +71,10 @@ std::vector<std::string> corpus_files()
         for (const auto& entry : fs::directory_iterator(regressions))
             files.push_back("regressions/" + entry.path().filename().string());
     std::sort(files.begin(), files.end());
+    // A clone without the corpus beside it still passes, with the test shown
+    // as skipped rather than silently absent.
+    if (files.empty())
+        files.push_back(no_corpus);
     return files;
 }
 
@@ -124,6 +130,8 @@ class Corpus : public ::testing::TestWithParam<std::string> {};
 TEST_P(Corpus, GivesItsPinnedResult)
 {
     const std::string& file = GetParam();
+    if (file == no_corpus)
+        GTEST_SKIP() << "no BMP corpus at " << corpus.string();
     const outcome want = expected_for(file);
     bmp_error error = bmp_error::none;
     std::unique_ptr<bmp_image, void (*)(bmp_image*)> image(load_bmp(path_of(file).string().c_str(), error), &free_bmp);
@@ -150,15 +158,6 @@ TEST_P(Corpus, GivesItsPinnedResult)
         return;
     }
     EXPECT_EQ(fnv1a(*image), want.hash) << std::hex << "0x" << fnv1a(*image);
-}
-
-// A clone without the corpus beside it still builds and passes; this test
-// shows it as skipped rather than silently absent.
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Corpus);
-TEST(CorpusFolder, IsBesideTheProject)
-{
-    if (!fs::is_directory(corpus / "g"))
-        GTEST_SKIP() << "no BMP corpus at " << corpus.string();
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, Corpus, ::testing::ValuesIn(corpus_files()), [](const auto& file) {
