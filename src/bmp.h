@@ -11,9 +11,10 @@
 //     whose index has no entry fails the file; so does an empty palette.
 //   - RLE8 and RLE4 with every escape (end of line, end of bitmap, delta,
 //     absolute runs). Pixels the stream leaves unset take palette entry 0.
-//     A run or delta that leaves the picture fails the file, and so does a
-//     top-down RLE file; a stream may end without its end-of-bitmap code once
-//     the top row is complete.
+//     Pixels of a run that fall past the right edge are dropped (writers
+//     encode each row's padding); a delta that leaves the picture, a run
+//     above the top row or a top-down RLE file fails it. A stream may end
+//     without its end-of-bitmap code once the top row is complete.
 //   - 16 and 32 bits per pixel: 5-5-5 and 8-8-8 by default, or the masks of
 //     BI_BITFIELDS / BI_ALPHABITFIELDS, taken from after a 40-byte header or
 //     from the longer headers. Red, green and blue masks must be non-zero,
@@ -33,17 +34,21 @@
 //   - At most 2^31 - 1 pixels: the array size is printed as a signed 32-bit
 //     count.
 //   - Only regular files are read, so a device or a pipe can neither hang the
-//     reader nor feed it endless data.
+//     reader nor feed it endless data. The check is made on the file opened.
 //
 // How it fails
 //   load_bmp never prints and never ends the process. It returns nullptr and
 //   sets one bmp_error that says why; the caller reports it. Every size is
 //   computed in 64 bits and checked against the file's length before the
-//   pixel buffer is allocated, so a short file that claims a huge image costs
-//   nothing. A file that fails yields no record at all, with one exception:
-//   a big picture that is still being converted when load_bmp returns (see
-//   wait_for_rows) can only fail if the system fails to read it, and that
-//   comes later, from wait_for_rows and decoding_error.
+//   pixel buffer is allocated, and an RLE stream is walked and checked whole
+//   first, so a file that fails costs no more memory than a small multiple
+//   of its length. A valid RLE stream may end the picture early with its
+//   end-of-bitmap code, so a file of a few bytes can still claim a picture
+//   of up to 2^31 - 1 pixels, whose buffer (4 bytes a pixel) it then gets.
+//   A file that fails yields no record at all, with one exception: a big
+//   picture that is still being converted when load_bmp returns (see
+//   wait_for_rows) can only fail if the system fails to read it or the file
+//   shrinks, and that comes later, from wait_for_rows and decoding_error.
 //
 // The record
 //   pixels holds width x height words, image row t (counted from the top)
@@ -53,13 +58,12 @@
 //
 // The packed word is Y << 24 | Cb << 16 | Y << 8 | Cr, from the full-range
 // JFIF equations with binary64 coefficients, computed exactly and truncated
-// toward zero (see pack_ycbcr).
+// toward zero (see ycbcr.h).
 #ifndef VANTREL_BMP_H
 #define VANTREL_BMP_H
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 struct bmp_decoding;
 
@@ -88,10 +92,6 @@ enum class bmp_error {
 // nullptr with error set.
 bmp_image* load_bmp(const char* path, bmp_error& error);
 
-// The same from an open stream positioned at the file's start, holding
-// file_size bytes. The stream stays open.
-bmp_image* read_bmp(FILE* file, uint64_t file_size, bmp_error& error);
-
 // A big picture (a million pixels or more) of 16, 24 or 32 bits per pixel,
 // uncompressed, has nothing left to fail on once its headers are checked and
 // its length is known, but for the system failing to read it. load_bmp
@@ -112,7 +112,8 @@ void free_bmp(bmp_image* image);
 // first touch. Release it with std::free.
 void* allocate_buffer(size_t bytes);
 
-// The packed luma/chroma word of one 8-bit-per-channel colour.
+// The packed luma/chroma word of one 8-bit-per-channel colour, computed
+// exactly (see ycbcr.h).
 uint32_t pack_ycbcr(uint8_t r, uint8_t g, uint8_t b);
 
 #endif

@@ -13,6 +13,9 @@
 // keeps all of them and gains ".h" ("a" gives "a.h").
 std::string header_name(std::string_view argument);
 
+// The image name: the header name less its ".h".
+std::string_view image_name(std::string_view header);
+
 // The C identifier the declarations of an image use: the image name without
 // its directory part, every character other than an ASCII letter, digit or
 // underscore turned into "_", and "img_" in front when the result would be

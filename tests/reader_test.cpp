@@ -170,6 +170,9 @@ TEST_F(Reader, DecodesEveryRleEscape)
         {rle(2, 7, 2, {3, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x7f, 0, 2, 0x89, 0, 1}), {3, 4, 5, 6, 7, 8, 9, 1, 2, 1, 0, 0, 0, 0}},
         // The top row is complete, so the missing end-of-bitmap code takes nothing away.
         {rle(2, 2, 1, {2, 0xab}), {10, 11}},
+        // Runs past the right edge, as writers pad rows: the pixels beyond it are dropped.
+        {rle(1, 2, 2, {3, 4, 0, 0, 0, 3, 5, 6, 7, 0, 0, 1}), {5, 6, 4, 4}},
+        {rle(2, 3, 1, {0, 7, 0x12, 0x34, 0x56, 0x70, 0, 1}), {1, 2, 3}},
     };
     for (const rle_case& c : cases) {
         ASSERT_EQ(load(assemble(c.parts)), bmp_error::none);
@@ -184,14 +187,17 @@ TEST_F(Reader, RejectsRleThatLeavesThePictureOrStopsShort)
 {
     const auto fault = bmp_error::bad_format, truncated = bmp_error::truncated;
     const std::pair<bmp_parts, bmp_error> cases[] = {
-        {rle(1, 4, 2, {5, 1}), fault},                          // run past the end of the row
-        {rle(1, 4, 2, {2, 1, 0, 3, 1, 1, 1, 0}), fault},        // absolute run past the end of the row
         {rle(1, 4, 2, {0, 2, 5, 0}), fault},                    // delta past the right edge
         {rle(1, 4, 2, {0, 2, 0, 2}), fault},                    // delta past the top
         {rle(1, 4, 1, {4, 1, 0, 0, 1, 1}), fault},              // run above the top row
         {rle(1, 4, 1, {4, 16}), fault},                         // index past the palette
         {rle(1, 4, 1, {0, 4, 1, 2, 3, 17}), fault},
-        {rle(2, 4, 1, {0, 3, 0x12, 0x30, 4, 0x1f}), fault},     // one palette entry short, for the last nibble
+        {[] {
+             bmp_parts p = rle(2, 1, 1, {2, 0x1f});
+             p.colours = 15;  // no entry for the index 15 past the right edge
+             return p;
+         }(),
+         fault},
         {rle(1, 4, -1, {4, 1, 0, 1}), fault},                   // RLE is bottom-up only
         {rle(1, 4, 2, {4, 1, 0, 0}), truncated},                // stops before the top row
         {rle(1, 4, 2, {4, 1, 0, 0, 0, 4, 1, 2}), truncated},    // stops inside an absolute run

@@ -1,0 +1,143 @@
+// Decoding uncompressed rows: palette indices, 16- and 32-bit pixels by
+// their masks, and 24-bit pixels.
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "bmp_layout.h"
+#include "ycbcr.h"
+
+namespace {
+
+// An n-bit channel value scaled to 0..255 and rounded to nearest. The
+// divisor 2^n - 1 is odd, so there are no ties to break.
+uint8_t channel_value(const channel& c, uint32_t pixel)
+{
+    const uint64_t v = (pixel & c.mask) >> c.shift;
+    if (c.bits == 8)
+        return static_cast<uint8_t>(v);
+    const uint64_t top = (uint64_t{1} << c.bits) - 1;
+    return static_cast<uint8_t>((v * 510 + top) / (2 * top));
+}
+
+uint32_t pack_masked(const bmp_layout& layout, uint32_t pixel)
+{
+    return ycbcr_word(channel_value(layout.red, pixel), channel_value(layout.green, pixel),
+                      channel_value(layout.blue, pixel));
+}
+
+// Converts one stored row into the record's mirrored row. Returns false for
+// a palette index that has no entry.
+bool decode_row(const bmp_layout& layout, const uint32_t* words16, const uint8_t* src, uint32_t* mirrored_row)
+{
+    const auto width = static_cast<size_t>(layout.width);
+    uint32_t* dest = mirrored_row + width;
+    switch (layout.bits) {
+    case 24:
+        for (size_t x = 0; x < width; ++x, src += 3)
+            *--dest = ycbcr_word(src[2], src[1], src[0]);
+        return true;
+    case 16:
+        for (size_t x = 0; x < width; ++x, src += 2)
+            *--dest = words16[src[0] | src[1] << 8];
+        return true;
+    case 32:
+        for (size_t x = 0; x < width; ++x, src += 4)
+            *--dest = pack_masked(layout, static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
+                                              static_cast<uint32_t>(src[2]) << 16 |
+                                              static_cast<uint32_t>(src[3]) << 24);
+        return true;
+    default: {
+        // Palette indices of 1, 2, 4 or 8 bits, the leftmost pixel in the
+        // most significant bits of each byte.
+        const unsigned bits = layout.bits, per_byte = 8 / bits, low = (1u << bits) - 1;
+        for (size_t x = 0; x < width; ++x) {
+            const unsigned shift = 8 - bits * (1 + static_cast<unsigned>(x % per_byte));
+            const unsigned index = src[x / per_byte] >> shift & low;
+            if (index >= layout.palette_size)
+                return false;
+            *--dest = layout.palette[index];
+        }
+        return true;
+    }
+    }
+}
+
+// Reads bytes [at, at + n) of the file into block.
+bmp_error read_at(const bmp_source& source, uint64_t at, uint64_t n, uint8_t* block)
+{
+    if (at + n <= source.prefetched.size()) {
+        std::memcpy(block, source.prefetched.data() + at, static_cast<size_t>(n));
+        return bmp_error::none;
+    }
+    if (!seek_to(source.file, at))
+        return bmp_error::read_failed;
+    if (std::fread(block, 1, static_cast<size_t>(n), source.file) != n)
+        return std::ferror(source.file) ? bmp_error::read_failed : bmp_error::truncated;
+    return bmp_error::none;
+}
+
+}  // namespace
+
+// fseek takes a long, which is 32 bits on Windows, while a pixel offset may
+// be anything up to 4 GiB.
+bool seek_to(FILE* f, uint64_t position)
+{
+    if (position <= LONG_MAX)
+        return std::fseek(f, static_cast<long>(position), SEEK_SET) == 0;
+    if (std::fseek(f, 0, SEEK_SET) != 0)
+        return false;
+    while (position > 0) {
+        const uint64_t step = position < LONG_MAX ? position : LONG_MAX;
+        if (std::fseek(f, static_cast<long>(step), SEEK_CUR) != 0)
+            return false;
+        position -= step;
+    }
+    return true;
+}
+
+// Reads the rows in blocks, the picture's top first (so a bottom-up file
+// from its end backwards), and converts them straight into the record's
+// order.
+bmp_error decode_rows(const bmp_source& source, const bmp_layout& layout, uint32_t* pixels,
+                      const std::function<bool(uint64_t)>& rows_done)
+{
+    // Every 16-bit value's word, made once rather than per pixel.
+    std::vector<uint32_t> words16;
+    if (layout.bits == 16) {
+        words16.resize(65536);
+        for (uint32_t v = 0; v < 65536; ++v)
+            words16[v] = pack_masked(layout, v);
+    }
+
+    const auto width = static_cast<size_t>(layout.width);
+    const auto height = static_cast<uint64_t>(layout.height);
+    const uint64_t rows_per_block = std::clamp<uint64_t>(uint64_t{VANTREL_BLOCK_BYTES} / layout.stride, 1, height);
+    const std::unique_ptr<uint8_t[], void (*)(void*)> block(
+        static_cast<uint8_t*>(allocate_buffer(static_cast<size_t>(rows_per_block * layout.stride))), &std::free);
+    if (!block)
+        return bmp_error::out_of_memory;
+
+    for (uint64_t top = 0; top < height;) {
+        const uint64_t rows = std::min(rows_per_block, height - top);
+        const uint64_t first_stored = layout.top_down ? top : height - top - rows;
+        // The file's last row may lack its padding.
+        const uint64_t bytes = (rows - 1) * layout.stride + layout.row_bytes;
+        const bmp_error why = read_at(source, layout.offset + first_stored * layout.stride, bytes, block.get());
+        if (why != bmp_error::none)
+            return why;
+        for (uint64_t i = 0; i < rows; ++i) {
+            const uint64_t stored = first_stored + i;
+            const uint64_t image_row = layout.top_down ? stored : height - 1 - stored;
+            if (!decode_row(layout, words16.data(), block.get() + i * layout.stride, pixels + image_row * width))
+                return bmp_error::bad_format;
+        }
+        top += rows;
+        if (!rows_done(top))
+            break;
+    }
+    return bmp_error::none;
+}

@@ -1,0 +1,51 @@
+// The generated text: the banner that opens every file, and each image's
+// width, height and array of packed words, one image row per line.
+#include <string>
+
+#include "main.h"
+#include "text_sink.h"
+
+// Anyone may write to this address: example.org is reserved for examples.
+constexpr const char* banner = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
+
+void make_header(FILE* out)
+{
+    std::fputs(banner, out);
+}
+
+bool make_data(FILE* out, std::string& name, const bmp_image& image)
+{
+    name.resize(image_name(name).size());
+    std::printf("Writing %s\n", name.c_str());
+    const std::string id = c_identifier(name);
+
+    // The array size is the 32-bit product, whatever its sign: the reader
+    // never yields a record where that matters, but a record of width or
+    // height 0 still gets a declaration that agrees with its contents.
+    const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
+    const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
+    const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    text_sink sink(out, (uint64_t{width} * 12 + 2) * rows + 3 * id.size() + 128);
+    sink.text("const unsigned short int " + id + "_x = " + std::to_string(image.width) + ";\n");
+    sink.text("const unsigned short int " + id + "_y = " + std::to_string(image.height) + ";\n\n");
+    sink.text("const unsigned int " + id + "[" + std::to_string(size) + "] = {\n");
+
+    // Rows are stored top row first, each mirrored, so each is walked
+    // backwards to list it left to right.
+    for (size_t row = 0; row < rows && sink.ok(); ++row) {
+        // A big picture may still be arriving row by row.
+        if (!wait_for_rows(image, static_cast<int32_t>(row + 1)))
+            return false;
+        const uint32_t* stored = image.pixels + row * width;
+        if (width > 0) {
+            sink.first_word(stored[width - 1]);
+            sink.words_backwards(stored + width - 1, width - 1);
+        }
+        sink.text(row + 1 == rows ? "\n" : ",\n");
+    }
+    sink.text("};\n\n");
+    // Flushed per image, so that a combined run knows where the last
+    // complete image ends and a full disk stops it at the image that did
+    // not fit.
+    return sink.flush() && std::fflush(out) == 0;
+}

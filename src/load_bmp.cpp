@@ -1,0 +1,225 @@
+// The reader's public face: opening the file, reading its headers and
+// pixels, and converting a big picture on a thread of its own.
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "bmp_layout.h"
+#include "handoff.h"
+
+namespace {
+
+using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// Opens path for reading if what it names is a regular file, and gives the
+// file's length. The check is made on the file that was opened, so nothing
+// can be swapped in between, and the name reaches nothing but fopen (or
+// open): the runtime then reads it in the same code page as the wildcard
+// expansion that may have produced it. A device could feed the reader
+// forever, and neither it nor a pipe has a length to check sizes against.
+file_ptr open_regular(const char* path, uint64_t& size)
+{
+    file_ptr none(nullptr, &std::fclose);
+#ifdef _WIN32
+    file_ptr f(std::fopen(path, "rb"), &std::fclose);
+    struct _stat64 st;
+    if (!f || _fstat64(_fileno(f.get()), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+        return none;
+#else
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        return none;
+    }
+    file_ptr f(fdopen(fd, "rb"), &std::fclose);
+    if (!f) {
+        ::close(fd);
+        return none;
+    }
+#endif
+    size = static_cast<uint64_t>(st.st_size);
+    // The reader asks for the headers and then for big blocks, each of which
+    // a stream buffer would only copy once more; without one, every request
+    // is one system call.
+    std::setvbuf(f.get(), nullptr, _IONBF, 0);
+    return f;
+}
+
+bmp_image* fail(bmp_error& error, bmp_error why)
+{
+    error = why;
+    return nullptr;
+}
+
+// Reads and checks the headers: the first read takes the head of the file,
+// or all of a small one.
+bmp_error read_layout(FILE* f, uint64_t file_size, std::vector<uint8_t>& head, bmp_layout& layout)
+{
+    const uint64_t first_read = std::max<uint64_t>(VANTREL_PREFETCH_BYTES, head_bytes);
+    head.resize(static_cast<size_t>(std::min(file_size, first_read)));
+    head.resize(std::fread(head.data(), 1, head.size(), f));
+    if (std::ferror(f))
+        return bmp_error::read_failed;
+    const bmp_error why = parse_header(head.data(), std::min(head.size(), head_bytes), file_size, layout);
+    if (why != bmp_error::none || layout.coding == encoding::raw)
+        return why;
+    // A broken stream fails here, before the pixel buffer it claims exists.
+    return check_rle({f, file_size, head}, layout);
+}
+
+bmp_image* allocate_image(const bmp_layout& layout)
+{
+    const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
+    if (count > SIZE_MAX / sizeof(uint32_t))
+        return nullptr;
+    auto* image = new (std::nothrow) bmp_image{layout.width, layout.height, nullptr};
+    if (image)
+        image->pixels = static_cast<uint32_t*>(allocate_buffer(static_cast<size_t>(count) * sizeof(uint32_t)));
+    if (image && !image->pixels) {
+        delete image;
+        return nullptr;
+    }
+    return image;
+}
+
+}  // namespace
+
+struct decode_progress {
+    uint64_t rows_ready = 0;  // from the top
+    bool finished = false, stop = false;
+    bmp_error error = bmp_error::none;
+};
+
+struct bmp_decoding {
+    file_ptr file{nullptr, &std::fclose};
+    uint64_t file_size = 0;
+    std::vector<uint8_t> head;
+    bmp_layout layout{};
+    handoff<decode_progress> progress;
+    std::thread thread;
+
+    void run(uint32_t* pixels)
+    {
+        const bmp_error why = decode_rows({file.get(), file_size, head}, layout, pixels, [this](uint64_t rows) {
+            return progress.update([&](decode_progress& p) {
+                p.rows_ready = rows;
+                return !p.stop;
+            });
+        });
+        file.reset();
+        progress.update([&](decode_progress& p) {
+            p.error = why;
+            p.finished = true;
+        });
+    }
+};
+
+namespace {
+
+// A big picture in a layout whose conversion cannot fail once its headers
+// and length are checked, but for the system failing to read it: converting
+// it on a thread of its own lets the writer format and write the rows
+// already done instead of waiting for all of them.
+bool wants_background(const bmp_layout& layout)
+{
+    const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
+    return layout.coding == encoding::raw && layout.bits >= 16 && count >= uint64_t{VANTREL_BACKGROUND_PIXELS};
+}
+
+// Hands the rest of the picture, and the file, to a thread of its own. False,
+// with the file and head still here, if no thread could be had.
+bool convert_in_background(bmp_image& image, file_ptr& f, uint64_t file_size, std::vector<uint8_t>& head,
+                           const bmp_layout& layout)
+{
+    auto* decoding = new (std::nothrow) bmp_decoding;
+    if (!decoding)
+        return false;
+    decoding->file = std::move(f);
+    decoding->file_size = file_size;
+    decoding->head = std::move(head);
+    decoding->layout = layout;
+    try {
+        decoding->thread = std::thread(&bmp_decoding::run, decoding, image.pixels);
+    } catch (const std::system_error&) {
+        f = std::move(decoding->file);
+        head = std::move(decoding->head);
+        delete decoding;
+        return false;
+    }
+    image.decoding = decoding;
+    return true;
+}
+
+}  // namespace
+
+bmp_image* load_bmp(const char* path, bmp_error& error)
+{
+    error = bmp_error::none;
+    uint64_t file_size = 0;
+    file_ptr f = open_regular(path, file_size);
+    if (!f)
+        return fail(error, bmp_error::cant_open);
+
+    std::vector<uint8_t> head;
+    bmp_layout layout{};
+    if (const bmp_error why = read_layout(f.get(), file_size, head, layout); why != bmp_error::none)
+        return fail(error, why);
+    bmp_image* image = allocate_image(layout);
+    if (!image)
+        return fail(error, bmp_error::out_of_memory);
+    if (wants_background(layout) && convert_in_background(*image, f, file_size, head, layout))
+        return image;
+
+    const bmp_source source{f.get(), file_size, head};
+    const bmp_error why = layout.coding == encoding::raw
+                              ? decode_rows(source, layout, image->pixels, [](uint64_t) { return true; })
+                              : decode_rle(source, layout, image->pixels);
+    if (why == bmp_error::none)
+        return image;
+    free_bmp(image);
+    return fail(error, why);
+}
+
+bool wait_for_rows(const bmp_image& image, int32_t rows)
+{
+    if (!image.decoding || rows <= 0)
+        return true;
+    const auto wanted = static_cast<uint64_t>(rows);
+    const decode_progress p =
+        image.decoding->progress.wait([&](const decode_progress& s) { return s.rows_ready >= wanted || s.finished; });
+    return p.rows_ready >= wanted;
+}
+
+bmp_error decoding_error(const bmp_image& image)
+{
+    if (!image.decoding)
+        return bmp_error::none;
+    const decode_progress p = image.decoding->progress.get();
+    return p.finished ? p.error : bmp_error::none;
+}
+
+void free_bmp(bmp_image* image)
+{
+    if (!image)
+        return;
+    if (bmp_decoding* d = image->decoding) {
+        d->progress.update([](decode_progress& p) { p.stop = true; });
+        d->thread.join();
+        delete d;
+    }
+    std::free(image->pixels);
+    delete image;
+}

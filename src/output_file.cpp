@@ -1,0 +1,308 @@
+#include "output_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The temporary file being written, for the signal handler, which may only
+// touch a fixed buffer and a lock-free flag. There is one at a time.
+char pending_path[4096];
+std::atomic<bool> pending{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+bool set_pending(const std::string& path)
+{
+    if (path.size() >= sizeof pending_path)
+        return false;
+    std::memcpy(pending_path, path.c_str(), path.size() + 1);
+    pending.store(true);
+    return true;
+}
+
+void remove_file(const std::string& path)
+{
+    std::remove(path.c_str());
+}
+
+unsigned long temporary_counter = 0;
+
+#ifdef _WIN32
+
+unsigned long process_id()
+{
+    return GetCurrentProcessId();
+}
+
+// Where the file that path names will be: links are left to the system.
+bool find_destination(const std::string& path, std::string& destination)
+{
+    destination = path;
+    struct _stat64 st;
+    if (_stat64(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    if ((st.st_mode & _S_IFMT) != _S_IFREG)
+        return false;
+    // A file another program holds open without sharing it, or a read-only
+    // one, cannot be replaced: say so now rather than after all the work.
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+// Shared for deletion, so that the console handler can remove it while it
+// is still open; in text mode, so that line ends become CR LF.
+FILE* create_exclusive(const std::string& path, bool& exists)
+{
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    exists = h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_TEXT);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE* f = _fdopen(fd, "w");
+    if (!f)
+        _close(fd);
+    return f;
+}
+
+bool rename_over(const std::string& from, const std::string& to)
+{
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool same_file(const char* a, const std::string& b)
+{
+    const auto identity = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        const bool ok = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return identity(a, x) && identity(b.c_str(), y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
+uint64_t file_offset(FILE* f)
+{
+    const long long at = _lseeki64(_fileno(f), 0, SEEK_CUR);
+    return at < 0 ? 0 : static_cast<uint64_t>(at);
+}
+
+bool cut_file(FILE* f, uint64_t size)
+{
+    return _chsize_s(_fileno(f), static_cast<long long>(size)) == 0;
+}
+
+BOOL WINAPI on_console_event(DWORD)
+{
+    if (pending.load())
+        DeleteFileA(pending_path);
+    return FALSE;  // on to the default handler, which ends the process
+}
+
+#else
+
+unsigned long process_id()
+{
+    return static_cast<unsigned long>(getpid());
+}
+
+// A symbolic link's target, relative to the link's directory.
+std::string follow_links(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string target(4096, '\0');
+        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) == target.size())
+            return path;  // the checks that follow fail it
+        target.resize(static_cast<size_t>(n));
+        const size_t cut = path.find_last_of('/');
+        path = target[0] == '/' || cut == std::string::npos ? target : path.substr(0, cut + 1) + target;
+    }
+    return path;
+}
+
+mode_t existing_mode = 0;
+
+bool find_destination(const std::string& path, std::string& destination)
+{
+    destination = follow_links(path);
+    struct stat st;
+    existing_mode = 0;
+    if (stat(destination.c_str(), &st) != 0)
+        return errno == ENOENT;
+    existing_mode = st.st_mode & 07777;
+    return S_ISREG(st.st_mode);
+}
+
+// The new file keeps the permissions of the one it replaces.
+FILE* create_exclusive(const std::string& path, bool& exists)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    exists = fd < 0 && errno == EEXIST;
+    if (fd < 0)
+        return nullptr;
+    if (existing_mode != 0)
+        fchmod(fd, existing_mode);
+    FILE* f = fdopen(fd, "w");
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+bool rename_over(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool same_file(const char* a, const std::string& b)
+{
+    struct stat x, y;
+    return stat(a, &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+uint64_t file_offset(FILE* f)
+{
+    const off_t at = lseek(fileno(f), 0, SEEK_CUR);
+    return at < 0 ? 0 : static_cast<uint64_t>(at);
+}
+
+bool cut_file(FILE* f, uint64_t size)
+{
+    return ftruncate(fileno(f), static_cast<off_t>(size)) == 0;
+}
+
+extern "C" void on_signal(int sig)
+{
+    if (pending.load())
+        unlink(pending_path);
+    // SA_RESETHAND has put back the default action: the signal, pending
+    // until this handler returns, then ends the process as it would have.
+    raise(sig);
+}
+
+#endif
+
+}  // namespace
+
+bool output_file::open(const std::string& path)
+{
+    discard();
+    if (!find_destination(path, destination_))
+        return false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = destination_ + "." + std::to_string(process_id()) + "-" + std::to_string(++temporary_counter) + ".tmp";
+        if (!set_pending(temporary_))
+            break;
+        bool exists = false;
+        stream_ = create_exclusive(temporary_, exists);
+        if (stream_) {
+            // The writer hands the stream whole buffers of text: a stdio
+            // buffer as well would copy them once more.
+            std::setvbuf(stream_, nullptr, _IONBF, 0);
+            return true;
+        }
+        pending.store(false);
+        if (!exists)
+            break;
+    }
+    temporary_.clear();
+    return false;
+}
+
+bool output_file::replaces(const char* path) const
+{
+    return !destination_.empty() && same_file(path, destination_);
+}
+
+uint64_t output_file::size() const
+{
+    return stream_ ? file_offset(stream_) : 0;
+}
+
+bool output_file::truncate(uint64_t size)
+{
+    if (!stream_)
+        return false;
+    // What stays was all written, whatever failed after it.
+    std::clearerr(stream_);
+    return cut_file(stream_, size);
+}
+
+bool output_file::commit()
+{
+    if (!stream_)
+        return false;
+    const bool written = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    const bool placed = written && closed && rename_over(temporary_, destination_);
+    if (!placed)
+        remove_file(temporary_);
+    pending.store(false);
+    temporary_.clear();
+    return placed;
+}
+
+void output_file::discard()
+{
+    if (stream_)
+        std::fclose(stream_);
+    stream_ = nullptr;
+    if (!temporary_.empty())
+        remove_file(temporary_);
+    pending.store(false);
+    temporary_.clear();
+}
+
+void remove_output_on_signals()
+{
+#ifdef _WIN32
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+#else
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction old {};
+        // A signal ignored from the start (nohup, a job started in the
+        // background) stays ignored.
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = on_signal;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(sig, &action, nullptr);
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}

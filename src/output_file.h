@@ -1,0 +1,59 @@
+// Output files that appear whole or not at all.
+#ifndef VANTREL_OUTPUT_FILE_H
+#define VANTREL_OUTPUT_FILE_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// A file written under a temporary name beside its destination and renamed
+// over it only once all of it is written, flushed and closed. Until then
+// whatever stood at the path stays as it was, and a failure, an exception
+// or an interrupting signal removes the temporary file. The stream is a text
+// stream (CR LF line ends on Windows) without a buffer of its own.
+class output_file {
+public:
+    output_file() = default;
+    output_file(const output_file&) = delete;
+    output_file& operator=(const output_file&) = delete;
+    ~output_file() { discard(); }
+
+    // Prepares to write the file that path names. A symbolic link to a
+    // regular file is followed, so that the link stays. Fails, creating
+    // nothing, if path leads to anything but a regular file or nothing (a
+    // device, a FIFO, a directory), or if the temporary file cannot be
+    // created.
+    bool open(const std::string& path);
+
+    FILE* stream() const { return stream_; }
+
+    // Whether the file at path (following links) is the one that commit
+    // would replace: reading it while replacing it would destroy it.
+    bool replaces(const char* path) const;
+
+    // The bytes written so far, all of which have reached the file.
+    uint64_t size() const;
+
+    // Cuts the file back to its first size bytes, forgetting any write that
+    // failed after them.
+    bool truncate(uint64_t size);
+
+    // Closes the file and puts it in place. False if any write failed or the
+    // rename did; the temporary file is gone either way.
+    bool commit();
+
+    // Closes and removes the temporary file; what stood at the path stays.
+    void discard();
+
+private:
+    std::string destination_, temporary_;
+    FILE* stream_ = nullptr;
+};
+
+// Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C, Ctrl-Break and closing
+// the console on Windows) remove the temporary file being written before
+// the process ends as the signal would have ended it. A full disk or a
+// file-size limit is reported as a failed write rather than by SIGXFSZ.
+void remove_output_on_signals();
+
+#endif

@@ -1,0 +1,162 @@
+#include "text_sink.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "bmp.h"
+#include "handoff.h"
+#include "hex_format.h"
+
+// The text buffer's size bounds: a small image gets a small buffer, a big
+// one two of the largest.
+#ifndef VANTREL_TEXT_BUFFER_BYTES
+#define VANTREL_TEXT_BUFFER_BYTES (1 << 20)
+#endif
+constexpr uint64_t min_capacity = 4096;
+constexpr uint64_t max_capacity = VANTREL_TEXT_BUFFER_BYTES;
+
+// Writes buffers on a thread of its own, one at a time and in the order
+// given.
+class background_writer {
+public:
+    explicit background_writer(FILE* out) : out_(out), thread_([this] { run(); }) {}
+
+    ~background_writer()
+    {
+        state_.update([](request& r) { r.stop = true; });
+        thread_.join();
+    }
+
+    // Waits for the previous buffer, then starts writing this one. False,
+    // and nothing started, if an earlier write failed.
+    bool write(const char* data, size_t size)
+    {
+        if (!finish())
+            return false;
+        state_.update([&](request& r) { r.data = data, r.size = size; });
+        return true;
+    }
+
+    // Waits until every buffer is written; false if any write failed.
+    bool finish()
+    {
+        return state_.wait([](const request& r) { return r.data == nullptr; }).ok;
+    }
+
+private:
+    struct request {
+        const char* data = nullptr;  // the buffer being written, if any
+        size_t size = 0;
+        bool stop = false, ok = true;
+    };
+
+    void run()
+    {
+        for (;;) {
+            const request r = state_.wait([](const request& s) { return s.data != nullptr || s.stop; });
+            if (r.data == nullptr)
+                return;
+            const bool written = std::fwrite(r.data, 1, r.size, out_) == r.size;
+            state_.update([&](request& s) {
+                s.ok = s.ok && written;
+                s.data = nullptr;
+            });
+        }
+    }
+
+    FILE* out_;
+    handoff<request> state_;
+    std::thread thread_;  // last: it starts once the rest is ready
+};
+
+text_sink::text_sink(FILE* out, uint64_t expected)
+    : out_(out),
+      capacity_(static_cast<size_t>(std::clamp<uint64_t>(expected, min_capacity, max_capacity))),
+      memory_(static_cast<char*>(allocate_buffer(expected > capacity_ ? 2 * capacity_ : capacity_)), &std::free)
+{
+    if (!memory_)
+        throw std::bad_alloc();
+    buf_ = memory_.get(), spare_ = buf_;
+    if (expected <= capacity_)
+        return;  // one buffer holds it all
+    spare_ = buf_ + capacity_;
+    try {
+        writer_ = std::make_unique<background_writer>(out);
+    } catch (const std::system_error&) {
+        // No thread to be had: the writes are made here.
+    }
+}
+
+text_sink::~text_sink() = default;
+
+void text_sink::text(std::string_view s)
+{
+    if (s.size() > capacity_ - used_) {
+        flush_buffer(false);
+        if (s.size() > capacity_) {
+            write(s.data(), s.size());
+            return;
+        }
+    }
+    std::memcpy(buf_ + used_, s.data(), s.size());
+    used_ += s.size();
+}
+
+void text_sink::first_word(uint32_t v)
+{
+    if (capacity_ - used_ < word_size)
+        flush_buffer(false);
+    char* p = buf_ + used_;
+    const uint64_t digits = hex_digits(v);
+    std::memcpy(p, "\t0x", 3);
+    std::memcpy(p + 3, &digits, 8);
+    used_ += word_size - 1;
+}
+
+void text_sink::words_backwards(const uint32_t* end, size_t count)
+{
+    while (count > 0) {
+        if (capacity_ - used_ < word_size)
+            flush_buffer(false);
+        const size_t n = std::min(count, (capacity_ - used_) / word_size);
+        char* p = buf_ + used_;
+        size_t i = 0;
+#ifdef VANTREL_SSE2
+        for (; i + 4 <= n; i += 4, end -= 4, p += 4 * word_size)
+            four_words_backwards(end, p);
+#endif
+        for (; i < n; ++i, p += word_size) {
+            const uint64_t digits = hex_digits(*--end);
+            std::memcpy(p, ", 0x", 4);
+            std::memcpy(p + 4, &digits, 8);
+        }
+        used_ += n * word_size;
+        count -= n;
+    }
+}
+
+bool text_sink::flush_buffer(bool last)
+{
+    if (writer_ && ok_ && used_ > 0) {
+        ok_ = writer_->write(buf_, used_);
+        std::swap(buf_, spare_);
+    } else {
+        write(buf_, used_);
+    }
+    used_ = 0;
+    if (last && writer_ && !writer_->finish())
+        ok_ = false;
+    return ok_;
+}
+
+void text_sink::write(const char* data, size_t n)
+{
+    if (writer_ && !writer_->finish())
+        ok_ = false;
+    if (ok_ && n > 0 && std::fwrite(data, 1, n, out_) != n)
+        ok_ = false;
+}
