@@ -1,6 +1,7 @@
-// The reader over the BMP conformance corpus, in place, and over the
-// regression files in tests/regressions: every file is pinned to what it must
-// give, and a file without a pin fails.
+// The reader over the BMP conformance corpus, in place, over bitmaps that
+// other programs wrote (tests/files) and over the regression files in
+// tests/regressions: every file is pinned to what it must give, and a file
+// without a pin fails.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,6 +12,7 @@ namespace {
 
 const fs::path corpus = VANTREL_CORPUS;
 const fs::path regressions = VANTREL_REGRESSIONS;
+const fs::path own_files = VANTREL_TEST_FILES;
 
 // What a file must give: an error, or the words of a reference rendering
 // (a PPM under the corpus's expected/), or words with this FNV-1a hash.
@@ -21,8 +23,9 @@ struct outcome {
 };
 
 const auto fault = outcome{bmp_error::bad_format}, unsupported = outcome{bmp_error::unsupported};
-const auto pal1 = outcome{.rendering = "expected/pal1.ppm"}, pal8 = outcome{.rendering = "expected/pal8.ppm"},
-           rgb16 = outcome{.rendering = "expected/rgb16.ppm"}, rgb24 = outcome{.rendering = "expected/rgb24.ppm"};
+const auto rendering = [](const char* ppm) { return outcome{.rendering = (corpus / "expected" / ppm).string()}; };
+const auto pal1 = rendering("pal1.ppm"), pal8 = rendering("pal8.ppm"), rgb16 = rendering("rgb16.ppm"),
+           rgb24 = rendering("rgb24.ppm");
 constexpr outcome hashed(uint64_t h) { return {.hash = h}; }
 
 // The g/ files are pinned by the corpus's own expected.tsv. The b/ files that
@@ -67,6 +70,9 @@ std::vector<std::string> corpus_files()
         if (fs::is_directory(corpus / folder))
             for (const auto& entry : fs::directory_iterator(corpus / folder))
                 files.push_back(fs::relative(entry.path(), corpus).generic_string());
+    std::ifstream tsv(own_files / "expected.tsv");
+    for (std::string line; std::getline(tsv, line);)
+        files.push_back("files/" + line.substr(0, line.find('\t')));
     if (fs::is_directory(regressions))
         for (const auto& entry : fs::directory_iterator(regressions))
             files.push_back("regressions/" + entry.path().filename().string());
@@ -80,6 +86,8 @@ std::vector<std::string> corpus_files()
 
 fs::path path_of(const std::string& file)
 {
+    if (file.starts_with("files/"))
+        return own_files / file.substr(6);
     return file.starts_with("regressions/") ? regressions / file.substr(12) : corpus / file;
 }
 
@@ -104,10 +112,14 @@ outcome expected_for(const std::string& file)
 {
     if (const auto it = pinned.find(file); it != pinned.end())
         return it->second;
-    std::ifstream tsv(corpus / "expected.tsv");
+    // The renderings of both tables are named relative to the table.
+    const bool own = file.starts_with("files/");
+    const fs::path root = own ? own_files : corpus;
+    const std::string name = own ? file.substr(6) : file;
+    std::ifstream tsv(root / "expected.tsv");
     for (std::string line; std::getline(tsv, line);)
-        if (line.starts_with(file + "\t"))
-            return {.rendering = line.substr(file.size() + 1)};
+        if (line.starts_with(name + "\t"))
+            return {.rendering = (root / line.substr(name.size() + 1)).string()};
     ADD_FAILURE() << file << " has no pinned result";
     return {};
 }
@@ -148,7 +160,7 @@ TEST_P(Corpus, GivesItsPinnedResult)
     }
     if (!want.rendering.empty()) {
         int width = 0, height = 0;
-        const std::vector<uint32_t> words = rendering_words(corpus / want.rendering, width, height);
+        const std::vector<uint32_t> words = rendering_words(want.rendering, width, height);
         ASSERT_EQ(image->width, width);
         ASSERT_EQ(image->height, height);
         // The record keeps each row mirrored.
