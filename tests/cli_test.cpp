@@ -103,9 +103,12 @@ TEST_F(Cli, ReportsFailedAllocation)
     patch(head, 22, 20000);
     write_file(dir_ / "big.bmp", head);
     fs::resize_file(dir_ / "big.bmp", 54 + uint64_t{60000} * 20000);
-    const run_result r = run_in(dir_.path, std::string("ulimit -v 1000000 && '") + VANTREL_EXE + "' big.bmp");
+    run_result r = run_in(dir_.path, std::string("ulimit -v 1000000 && '") + VANTREL_EXE + "' big.bmp");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output, "Loading big.bmp\nerror: out of memory\n");
+    // A broken RLE stream fails before the buffer its header claims.
+    r = run_in(dir_.path, std::string("ulimit -v 1000000 && '") + VANTREL_EXE + "' " + VANTREL_REGRESSIONS "/rle8-huge-bad-index.bmp");
+    EXPECT_EQ(r.output, "Loading " VANTREL_REGRESSIONS "/rle8-huge-bad-index.bmp\nerror: wrong BMP format\n");
 #endif
 }
 

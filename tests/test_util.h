@@ -256,10 +256,10 @@ inline run_result run_in(const fs::path& dir, const std::string& command)
     return r;
 }
 #else
-// Runs a shell command line in dir.
+// Runs a shell command line in dir, all of its output captured.
 inline run_result run_in(const fs::path& dir, const std::string& command)
 {
-    const int raw = std::system(("cd " + quoted(dir.string()) + " && " + command + " >.out 2>.err").c_str());
+    const int raw = std::system(("cd " + quoted(dir.string()) + " && { " + command + "\n} >.out 2>.err").c_str());
     run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir / ".out") + read_file(dir / ".err")};
     fs::remove(dir / ".out");
     fs::remove(dir / ".err");
