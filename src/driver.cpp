@@ -6,7 +6,10 @@
 #include <memory>
 #include <new>
 #include <set>
+#include <system_error>
+#include <thread>
 
+#include "handoff.h"
 #include "main.h"
 #include "output_file.h"
 
@@ -59,12 +62,84 @@ image_ptr load(const char* path)
     return image;
 }
 
+// Loads the next file of a combined run on a thread of its own while the
+// current one is formatted and written, so that a folder of small pictures
+// keeps both cores busy as one big picture does. Only what a file's own
+// messages say is visible, and those are printed in order as each is taken.
+// A big picture is not loaded ahead of a big one, so that no more than one
+// is held at a time.
+class lookahead {
+public:
+    lookahead(int count, char** files) : count_(count), files_(files)
+    {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: every file is loaded when it is taken.
+        }
+    }
+
+    ~lookahead()
+    {
+        state_.update([](slot& s) { s.stop = true; });
+        if (thread_.joinable())
+            thread_.join();
+        free_bmp(state_.get().image);
+    }
+
+    // Prints "Loading", then loads files[i], or takes it loaded ahead.
+    image_ptr take(int i)
+    {
+        std::printf("Loading %s\n", files_[i]);
+        const slot ahead =
+            state_.wait([&](const slot& s) { return s.loaded == i || s.wanted != i || !thread_.joinable(); });
+        bmp_error error = ahead.error;
+        image_ptr image(ahead.loaded == i ? ahead.image : nullptr, &free_bmp);
+        if (ahead.loaded != i)
+            image.reset(load_bmp(files_[i], error));
+        state_.update([&](slot& next) {
+            next.image = nullptr, next.loaded = -1;
+            // A big picture's next is loaded once the big one is freed.
+            next.wanted = i + 1 < count_ && (!image || is_small(*image)) ? i + 1 : -1;
+        });
+        report(error, files_[i]);
+        return image;
+    }
+
+private:
+    struct slot {
+        int wanted = 0, loaded = -1;  // the file to load ahead, and the one that is
+        bmp_image* image = nullptr;
+        bmp_error error = bmp_error::none;
+        bool stop = false;
+    };
+
+    static bool is_small(const bmp_image& image) { return image.decoding == nullptr; }
+
+    void run()
+    {
+        for (;;) {
+            const slot next =
+                state_.wait([](const slot& s) { return s.stop || (s.wanted >= 0 && s.loaded != s.wanted); });
+            if (next.stop)
+                return;
+            bmp_error error = bmp_error::none;
+            bmp_image* image = load_bmp(files_[next.wanted], error);
+            state_.update([&](slot& done) { done.loaded = next.wanted, done.image = image, done.error = error; });
+        }
+    }
+
+    int count_;
+    char** files_;
+    handoff<slot> state_;
+    std::thread thread_;
+};
+
 // Appends one image to data.h. False after its error line; keep then says
 // whether data.h may still be put in place with the images before it.
-bool append_image(output_file& out, const char* path, std::set<std::string>& declared, bool& keep)
+bool append_image(output_file& out, const char* path, image_ptr image, std::set<std::string>& declared, bool& keep)
 {
     std::string name = header_name(path);
-    const image_ptr image = load(path);
     if (!image)
         return false;
     if (out.replaces(path)) {
@@ -122,10 +197,11 @@ bool run_combined(int count, char** files)
     std::set<std::string> declared;
     uint64_t complete = out.size();  // where the last complete image ends
     bool keep = true;
+    lookahead images(count, files);
     for (int i = 0; i < count; ++i) {
         bool appended = false;
         try {
-            appended = append_image(out, files[i], declared, keep);
+            appended = append_image(out, files[i], images.take(i), declared, keep);
         } catch (const std::bad_alloc&) {
             std::printf("error: out of memory\n");
         }

@@ -94,20 +94,19 @@ bool rename_over(const std::string& from, const std::string& to)
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool same_file(const char* a, const std::string& b)
+// The device and file number of what path names, following links.
+bool identity(const char* path, uint64_t& device, uint64_t& file)
 {
-    const auto identity = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-        const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        const bool ok = GetFileInformationByHandle(h, &info) != 0;
-        CloseHandle(h);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION x, y;
-    return identity(a, x) && identity(b.c_str(), y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
-           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+    const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    device = info.dwVolumeSerialNumber;
+    file = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+    return ok;
 }
 
 uint64_t file_offset(FILE* f)
@@ -186,10 +185,13 @@ bool rename_over(const std::string& from, const std::string& to)
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool same_file(const char* a, const std::string& b)
+bool identity(const char* path, uint64_t& device, uint64_t& file)
 {
-    struct stat x, y;
-    return stat(a, &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return false;
+    device = static_cast<uint64_t>(st.st_dev), file = static_cast<uint64_t>(st.st_ino);
+    return true;
 }
 
 uint64_t file_offset(FILE* f)
@@ -221,6 +223,7 @@ bool output_file::open(const std::string& path)
     discard();
     if (!find_destination(path, destination_))
         return false;
+    replacing_ = identity(destination_.c_str(), device_, file_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = destination_ + "." + std::to_string(process_id()) + "-" + std::to_string(++temporary_counter) + ".tmp";
         if (!set_pending(temporary_))
@@ -243,7 +246,8 @@ bool output_file::open(const std::string& path)
 
 bool output_file::replaces(const char* path) const
 {
-    return !destination_.empty() && same_file(path, destination_);
+    uint64_t device = 0, file = 0;
+    return replacing_ && identity(path, device, file) && device == device_ && file == file_;
 }
 
 uint64_t output_file::size() const

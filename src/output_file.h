@@ -48,6 +48,9 @@ public:
 private:
     std::string destination_, temporary_;
     FILE* stream_ = nullptr;
+    // The replaced file's identity, if there is one: device and file number.
+    uint64_t device_ = 0, file_ = 0;
+    bool replacing_ = false;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C, Ctrl-Break and closing
