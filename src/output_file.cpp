@@ -303,7 +303,7 @@ void remove_output_on_signals()
             continue;
         struct sigaction action {};
         action.sa_handler = on_signal;
-        action.sa_flags = SA_RESETHAND;
+        action.sa_flags = static_cast<int>(SA_RESETHAND);
         sigemptyset(&action.sa_mask);
         sigaction(sig, &action, nullptr);
     }
