@@ -55,12 +55,14 @@ bool hex_word(const char* p, uint32_t& value)
     constexpr uint64_t ones = 0x0101010101010101, high = ones * 0x80;
     // A byte's low seven bits plus 0x80 - c carry into its top bit exactly
     // when they are c or more, and never into the next byte.
+    const auto at_least = [](uint64_t bytes, uint64_t c) { return (bytes + ones * (0x80 - c)) & high; };
     const uint64_t low7 = x & ~high;
-    const auto at_least = [low7](uint64_t c) { return (low7 + ones * (0x80 - c)) & high; };
-    const uint64_t digit = at_least('0') & ~at_least('9' + 1);
-    const uint64_t lower = at_least('a') & ~at_least('f' + 1);
-    const uint64_t upper = at_least('A') & ~at_least('F' + 1);
-    if (((digit | lower | upper) & ~x) != high)
+    // Setting bit 5 turns upper-case letters into lower-case ones and
+    // nothing else into either.
+    const uint64_t folded = low7 | ones * 0x20;
+    const uint64_t digit = at_least(low7, '0') & ~at_least(low7, '9' + 1);
+    const uint64_t letter = at_least(folded, 'a') & ~at_least(folded, 'f' + 1);
+    if (((digit | letter) & ~x) != high)
         return false;
     // Letters have bit 6 set and their low nibble is the value less 9.
     uint64_t n = (x & ones * 0x0f) + ((x >> 6) & ones) * 9;
