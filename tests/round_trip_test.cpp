@@ -1,0 +1,214 @@
+// Pictures through the real programs and back: bitmaps converted by
+// vantrel, its headers turned into PNGs by vantrel-preview, and the PNGs
+// compared with the pictures the bitmaps hold.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <map>
+
+#include "main.h"
+#include "test_util.h"
+
+namespace {
+
+const std::string preview = fs::absolute(VANTREL_PREVIEW).string();
+
+struct picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb{};
+};
+
+picture read_png(const fs::path& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    picture p;
+    if (png_image_begin_read_from_file(&image, path.string().c_str())) {
+        image.format = PNG_FORMAT_RGB;
+        p.rgb.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr))
+            p.width = int(image.width), p.height = int(image.height);
+    }
+    png_image_free(&image);
+    return p;
+}
+
+// The corpus's reference renderings: "P6", width, height, 255, pixels.
+picture read_ppm(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int max = 0;
+    picture p;
+    in >> magic >> p.width >> p.height >> max;
+    in.get();
+    p.rgb.resize(size_t(3 * p.width * p.height));
+    in.read(reinterpret_cast<char*>(p.rgb.data()), std::streamsize(p.rgb.size()));
+    return p;
+}
+
+picture picture_of(const bmp_spec& s)
+{
+    picture p{s.width, std::abs(s.height)};
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const rgb c = colour_at(s, x, y);
+            p.rgb.insert(p.rgb.end(), {c.r, c.g, c.b});
+        }
+    return p;
+}
+
+// Every width remainder of a row of 3-byte pixels, both row orders, and a
+// picture whose header is longer than the preview reads at once.
+std::map<std::string, picture> make_bitmaps(const scratch_dir& dir)
+{
+    std::map<std::string, picture> pictures;
+    std::vector<bmp_spec> specs{{.width = 1000, .height = 1000}};
+    for (int width = 1; width <= 4; ++width)
+        for (const int height : {3, -2})
+            specs.push_back({.width = width, .height = height});
+    for (const bmp_spec& s : specs) {
+        const std::string name = std::to_string(s.width) + "x" + std::to_string(s.height) + ".bmp";
+        write_file(dir / name, make_bmp(s));
+        pictures[name] = picture_of(s);
+    }
+    std::ifstream tsv(fs::path(VANTREL_CORPUS) / "expected.tsv");
+    for (std::string line; std::getline(tsv, line);)
+        if (const size_t tab = line.find('\t'); line.starts_with("g/") && tab != std::string::npos) {
+            const std::string bmp = line.substr(2, tab - 2);
+            fs::copy_file(fs::path(VANTREL_CORPUS) / "g" / bmp, dir / bmp);
+            pictures[bmp] = read_ppm(fs::path(VANTREL_CORPUS) / line.substr(tab + 1));
+        }
+    return pictures;
+}
+
+std::string png_name(const std::string& bitmap)
+{
+    const std::string header = header_name(bitmap);
+    return c_identifier(header.substr(0, header.size() - 2)) + ".png";
+}
+
+enum class mode { single, combined, combined_crlf };
+
+void PrintTo(mode m, std::ostream* out)
+{
+    *out << std::array{"single", "combined", "combined_crlf"}[size_t(m)];
+}
+
+class RoundTrip : public ::testing::TestWithParam<mode> {};
+
+TEST_P(RoundTrip, GivesEveryPictureBackWithin3)
+{
+    scratch_dir dir;
+    const std::map<std::string, picture> pictures = make_bitmaps(dir);
+    const bool single = GetParam() == mode::single;
+    std::string bitmaps, headers, messages = single ? "" : "Loading data.h\n";
+    for (const auto& [name, p] : pictures) {
+        const std::string header = header_name(name);
+        bitmaps += " " + name;
+        headers += " " + header;
+        messages += (single ? "Loading " + header + "\n" : "") + "Writing " + png_name(name) + "\n";
+    }
+    ASSERT_EQ(run_in(dir.path, quoted(program) + (single ? "" : " -a") + bitmaps).status, 0);
+    if (GetParam() == mode::combined_crlf) {
+        std::string crlf;
+        for (const char c : read_file(dir / "data.h"))
+            crlf += c == '\n' ? "\r\n" : std::string(1, c);
+        write_file(dir / "data.h", crlf);
+    }
+    const run_result r = run_in(dir.path, quoted(preview) + (single ? headers : " data.h"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, messages + "Done\n");
+
+    for (const auto& [name, want] : pictures) {
+        const picture got = read_png(dir / png_name(name));
+        ASSERT_EQ(got.width, want.width) << name;
+        ASSERT_EQ(got.height, want.height) << name;
+        size_t off = 0;
+        for (size_t i = 0; i < want.rgb.size(); ++i)
+            off += std::abs(got.rgb[i] - want.rgb[i]) > 3;
+        EXPECT_EQ(off, 0u) << name << ": channels more than 3 away";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, ::testing::Values(mode::single, mode::combined, mode::combined_crlf),
+                         ::testing::PrintToStringParamName());
+
+// The bundled sample's header, lines 1 to 12.
+const std::string sample_h = banner_text + expected_declarations("sample", 3, 2, {0x4c544cff, 0x952b9515, 0x1dff1d6b,
+                                                                                  0xe100e194, 0xfe80fe80, 0x00800080});
+
+struct malformed {
+    const char* what;
+    std::string from, to;
+    int line;
+};
+
+void PrintTo(const malformed& m, std::ostream* out)
+{
+    *out << m.what;
+}
+
+class Malformed : public ::testing::TestWithParam<malformed> {};
+
+TEST_P(Malformed, StopsAtTheLineAndLeavesNoPicture)
+{
+    const malformed& m = GetParam();
+    std::string text = sample_h;
+    ASSERT_NE(text.find(m.from), std::string::npos);
+    text.replace(text.find(m.from), m.from.size(), m.to);
+    scratch_dir dir;
+    write_file(dir / "bad.h", text);
+    const run_result r = run_in(dir.path, quoted(preview) + " bad.h");
+    EXPECT_EQ(r.status, 1);
+    const size_t error = r.output.find("error: ");
+    EXPECT_EQ(r.output.substr(0, error), m.line >= 9 ? "Loading bad.h\nWriting sample.png\n" : "Loading bad.h\n");
+    EXPECT_EQ(r.output.find("error: bad.h:" + std::to_string(m.line) + ": "), error) << r.output;
+    EXPECT_EQ(r.output.find('\n', error), r.output.size() - 1) << r.output;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}
+
+const std::string sizes = "sample_x = 3;\nconst unsigned short int sample_y = 2;\n\nconst unsigned int sample[6]";
+std::string claimed(const char* x, const char* y, const char* count)
+{
+    return "sample_x = " + std::string(x) + ";\nconst unsigned short int sample_y = " + y +
+           ";\n\nconst unsigned int sample[" + count + "]";
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, Malformed, ::testing::Values(
+    malformed{"not_a_header", "Vantrel", "Vantrol", 2},
+    malformed{"zero_width", "_x = 3", "_x = 0", 5},
+    malformed{"wide", "_x = 3", "_x = 65536", 5},
+    malformed{"missing_height", "const unsigned short int sample_y = 2;\n", "", 6},
+    malformed{"repeated_height", "_y = 2;\n", "_y = 2;\nconst unsigned short int sample_y = 2;\n", 7},
+    malformed{"edited_count", "[6]", "[7]", 8},
+    malformed{"over_2_31_pixels", sizes, claimed("40000", "60000", "2400000000"), 8},
+    malformed{"short_for_its_size", sizes, claimed("4096", "4096", "16777216"), 8},
+    malformed{"bad_word", "0x952b9515", "0x952b95g5", 9},
+    malformed{"short_word", "0x952b9515", "0x952b951", 9},
+    malformed{"extra_word", "0x1dff1d6b,", "0x1dff1d6b, 0x1dff1d6b,", 9},
+    malformed{"truncated", "};\n\n", "", 11},
+    malformed{"stray_text", "//\n\n", "//\n\nx\n", 5}),
+    [](const auto& test) { return std::string(test.param.what); });
+
+TEST(Preview, ReportsFilesAndNames)
+{
+    scratch_dir dir;
+    write_file(dir / "sample.h", sample_h);
+    const std::string run = quoted(preview) + " ";
+    EXPECT_EQ(run_in(dir.path, run + "sample.h none.h").output,
+              "Loading sample.h\nWriting sample.png\nLoading none.h\nerror: can't open file none.h\n");
+    EXPECT_EQ(run_in(dir.path, run + "sample.h sample.h").output,
+              "Loading sample.h\nWriting sample.png\nLoading sample.h\nerror: duplicate image name sample\n");
+    // A directory where the picture goes: nothing of the attempt may stay.
+    fs::remove(dir / "sample.png");
+    fs::create_directory(dir / "sample.png");
+    const run_result r = run_in(dir.path, run + "sample.h");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, "Loading sample.h\nWriting sample.png\nerror: can't write file sample.png\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
+    EXPECT_EQ(run_in(dir.path, quoted(preview)).output, "Usage: " + preview + " header.h ...\n");
+}
+
+}  // namespace
