@@ -99,8 +99,11 @@ TEST_P(RoundTrip, GivesEveryPictureBackWithin3)
     ASSERT_EQ(run_in(dir.path, quoted(program) + (single ? "" : " -a") + bitmaps).status, 0);
     if (GetParam() == "crlf") {
         std::string crlf;
-        for (const char c : read_file(dir / "data.h"))
-            crlf += c == '\n' ? "\r\n" : std::string(1, c);
+        for (const char c : read_file(dir / "data.h")) {
+            if (c == '\n')
+                crlf += '\r';
+            crlf += c;
+        }
         write_file(dir / "data.h", crlf);
     }
     const run_result r = run_in(dir.path, quoted(preview) + (single ? headers : " data.h"));
