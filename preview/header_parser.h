@@ -1,11 +1,11 @@
 // header_parser: reads back the headers the converter writes, one image and
 // one row at a time, so that no picture has to be held whole.
 //
-// The text must be exactly what the converter writes, with LF or CR LF line
-// ends: the banner, then for each image its two dimensions, a blank line,
-// the array's opening line, one line of words per row and the closing
-// "};" with a blank line after it. Anything else stops the parser with a
-// message that names the file and the line.
+// The text must be laid out exactly as the converter writes it, with LF or
+// CR LF line ends: the banner, then for each image its two dimensions, a
+// blank line, the array's opening line, one line of words per row and the
+// closing "};" with a blank line after it. Anything else stops the parser
+// with a message that names the file and the line.
 #ifndef VANTREL_PREVIEW_HEADER_PARSER_H
 #define VANTREL_PREVIEW_HEADER_PARSER_H
 

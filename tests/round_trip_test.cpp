@@ -157,7 +157,6 @@ TEST_P(Malformed, StopsAtTheLineAndLeavesNoPicture)
 
 INSTANTIATE_TEST_SUITE_P(Headers, Malformed, ::testing::Values(
     malformed{"not_a_header", {{"Vantrel", "Vantrol"}}, 2},
-    malformed{"zero_width", {{"_x = 3", "_x = 0"}}, 5},
     malformed{"wide", {{"_x = 3", "_x = 65536"}}, 5},
     malformed{"missing_height", {{"const unsigned short int sample_y = 2;\n", ""}}, 6},
     malformed{"repeated_height", {{"_y = 2;\n", "_y = 2;\nconst unsigned short int sample_y = 2;\n"}}, 7},
