@@ -52,11 +52,11 @@ picture read_ppm(const fs::path& path)
 std::map<std::string, picture> make_bitmaps(const scratch_dir& dir)
 {
     std::map<std::string, picture> pictures;
-    std::vector<bmp_spec> specs{{.width = 1000, .height = 1000}};
+    std::vector<bmp_spec> layouts{{.width = 1000, .height = 1000}};
     for (int width = 1; width <= 4; ++width)
         for (const int height : {3, -2})
-            specs.push_back({.width = width, .height = height});
-    for (const bmp_spec& s : specs) {
+            layouts.push_back({.width = width, .height = height});
+    for (const bmp_spec& s : layouts) {
         const std::string name = std::to_string(s.width) + "x" + std::to_string(s.height) + ".bmp";
         write_file(dir / name, make_bmp(s));
         picture& p = pictures[name] = {s.width, std::abs(s.height)};
