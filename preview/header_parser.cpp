@@ -1,0 +1,242 @@
+#include "header_parser.h"
+
+#include <bit>
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+constexpr std::string_view banner[] = {"//", "// Made with Vantrel by vantrel@example.org", "//", ""};
+constexpr std::string_view size_prefix = "const unsigned short int ";
+constexpr std::string_view array_prefix = "const unsigned int ";
+constexpr uint64_t max_pixels = 0x7fffffff;
+// "0x" and eight digits: no word is shorter, whatever separates it.
+constexpr uint64_t min_word_text = 10;
+
+bool identifier_char(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The identifier at the front of text, removed from it.
+std::string_view take_identifier(std::string_view& text)
+{
+    size_t n = 0;
+    while (n < text.size() && identifier_char(text[n]))
+        ++n;
+    const std::string_view id = text.substr(0, n);
+    text.remove_prefix(n);
+    return id;
+}
+
+// A decimal number that makes up the whole of text.
+bool whole_number(std::string_view text, uint64_t& value)
+{
+    if (text.empty() || text.size() > 10)
+        return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+constexpr uint32_t byteswap32(uint32_t v)
+{
+    return (v >> 24) | ((v >> 8) & 0xff00) | ((v << 8) & 0xff0000) | (v << 24);
+}
+
+// The value of the eight hexadecimal digits at p, most significant first;
+// false if any of them is not a digit. All eight bytes are checked and
+// converted at once: a big picture has millions of words.
+bool hex_word(const char* p, uint32_t& value)
+{
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        x = uint64_t{byteswap32(uint32_t(x))} << 32 | byteswap32(uint32_t(x >> 32));
+    constexpr uint64_t ones = 0x0101010101010101, high = ones * 0x80;
+    // A byte's low seven bits plus 0x80 - c carry into its top bit exactly
+    // when they are c or more, and never into the next byte.
+    const auto at_least = [](uint64_t bytes, uint64_t c) { return (bytes + ones * (0x80 - c)) & high; };
+    const uint64_t low7 = x & ~high;
+    // Setting bit 5 turns upper-case letters into lower-case ones and
+    // nothing else into either.
+    const uint64_t folded = low7 | ones * 0x20;
+    const uint64_t digit = at_least(low7, '0') & ~at_least(low7, '9' + 1);
+    const uint64_t letter = at_least(folded, 'a') & ~at_least(folded, 'f' + 1);
+    if (((digit | letter) & ~x) != high)
+        return false;
+    // Letters have bit 6 set and their low nibble is the value less 9.
+    uint64_t n = (x & ones * 0x0f) + ((x >> 6) & ones) * 9;
+    n = ((n << 4) | (n >> 8)) & 0x00ff00ff00ff00ff;
+    n = (n | (n >> 8)) & 0x0000ffff0000ffff;
+    n = (n | (n >> 16)) & 0xffffffff;
+    value = byteswap32(uint32_t(n));
+    return true;
+}
+
+}  // namespace
+
+bool header_parser::fail(const std::string& reason)
+{
+    error_ = file_ + ":" + std::to_string(text_.line_number()) + ": " + reason;
+    return false;
+}
+
+bool header_parser::next_line(std::string_view& line)
+{
+    if (text_.next_line(line))
+        return true;
+    if (text_.read_failed()) {
+        error_ = "can't read file " + file_;
+        return false;
+    }
+    // The line that could not be had is the one after the last.
+    error_ = file_ + ":" + std::to_string(text_.line_number() + 1) + ": " +
+             (text_.line_too_long() ? "line too long" : "unexpected end of file");
+    return false;
+}
+
+// A line other than the one wanted: a declaration made twice is named as
+// such, anything else gets the reason given.
+bool header_parser::unexpected(std::string_view line, const std::string& reason)
+{
+    for (const std::string_view prefix : {size_prefix, array_prefix})
+        if (line.starts_with(prefix)) {
+            line.remove_prefix(prefix.size());
+            const std::string_view name = take_identifier(line);
+            if (declared_.count(name) != 0)
+                return fail("repeated declaration " + std::string(name));
+        }
+    return fail(reason);
+}
+
+bool header_parser::expect(std::string_view wanted, const char* reason)
+{
+    std::string_view line;
+    if (!next_line(line))
+        return false;
+    return line == wanted || unexpected(line, reason);
+}
+
+bool header_parser::read_banner()
+{
+    for (const std::string_view wanted : banner)
+        if (!expect(wanted, "not a header made by Vantrel"))
+            return false;
+    return true;
+}
+
+// "const unsigned short int <name> = <value>;" with a value from 1 to 65535.
+bool header_parser::read_size(std::string_view line, const std::string& name, uint32_t& value)
+{
+    std::string_view rest = line;
+    if (!rest.starts_with(size_prefix))
+        return unexpected(line, "missing declaration " + name);
+    rest.remove_prefix(size_prefix.size());
+    if (take_identifier(rest) != name)
+        return unexpected(line, "missing declaration " + name);
+    uint64_t number = 0;
+    if (!rest.starts_with(" = ") || !rest.ends_with(";") || !whole_number(rest.substr(3, rest.size() - 4), number))
+        return fail("malformed declaration " + name);
+    if (number < 1 || number > 65535)
+        return fail(name + " out of range");
+    value = static_cast<uint32_t>(number);
+    declared_.insert(name);
+    return true;
+}
+
+// "const unsigned int <id>[<width x height>] = {", and enough text left for
+// that many words.
+bool header_parser::check_array(std::string_view line, const image_declaration& image)
+{
+    std::string_view rest = line;
+    if (!rest.starts_with(array_prefix))
+        return unexpected(line, "missing declaration " + image.id);
+    rest.remove_prefix(array_prefix.size());
+    if (take_identifier(rest) != image.id)
+        return unexpected(line, "missing declaration " + image.id);
+    uint64_t count = 0;
+    if (!rest.starts_with("[") || !rest.ends_with("] = {") || !whole_number(rest.substr(1, rest.size() - 6), count))
+        return fail("malformed declaration " + image.id);
+    const uint64_t pixels = uint64_t{image.width} * image.height;
+    if (pixels > max_pixels)
+        return fail("image too large");
+    if (count != pixels)
+        return fail("array size " + std::to_string(count) + " is not " + std::to_string(image.width) + " x " +
+                    std::to_string(image.height));
+    // Checked before anything is allocated for the picture, so that a short
+    // file claiming a huge one costs nothing.
+    if (text_.bytes_left() / min_word_text < count)
+        return fail("file too short for " + std::to_string(count) + " words");
+    declared_.insert(image.id);
+    return true;
+}
+
+bool header_parser::next_image(image_declaration& image)
+{
+    std::string_view line;
+    if (!text_.next_line(line)) {
+        if (text_.finished())
+            return false;  // the end, between two images
+        return next_line(line);  // gives the reason
+    }
+    std::string_view rest = line;
+    if (!rest.starts_with(size_prefix))
+        return unexpected(line, "unexpected text");
+    rest.remove_prefix(size_prefix.size());
+    const std::string_view name = take_identifier(rest);
+    if (name.size() < 3 || !name.ends_with("_x") || (name[0] >= '0' && name[0] <= '9'))
+        return unexpected(line, "missing declaration of a width");
+    image.id = name.substr(0, name.size() - 2);
+    for (const std::string& taken : {image.id, image.id + "_x", image.id + "_y"})
+        if (declared_.count(taken) != 0)
+            return fail("repeated declaration " + taken);
+    if (!read_size(line, image.id + "_x", image.width) || !next_line(line) ||
+        !read_size(line, image.id + "_y", image.height) || !expect("", "expected a blank line") ||
+        !next_line(line) || !check_array(line, image))
+        return false;
+    width_ = image.width;
+    rows_left_ = image.height;
+    return true;
+}
+
+bool header_parser::read_row(uint32_t* words)
+{
+    std::string_view line;
+    if (!next_line(line))
+        return false;
+    if (line == "};")
+        return fail("too few rows");
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    if (line.size() < 3 || std::memcmp(p, "\t0x", 3) != 0)
+        return fail("malformed row");
+    p += 3;
+    for (uint32_t i = 0;;) {
+        if (end - p < 8 || !hex_word(p, words[i]))
+            return fail("malformed word");
+        p += 8;
+        if (++i == width_)
+            break;
+        if (end - p < 4 || std::memcmp(p, ", 0x", 4) != 0) {
+            const std::string_view rest(p, size_t(end - p));
+            return fail(rest.empty() || rest == "," ? "too few words in row" : "malformed row");
+        }
+        p += 4;
+    }
+    const std::string_view rest(p, size_t(end - p));
+    if (rest == (rows_left_ == 1 ? "" : ",")) {
+        --rows_left_;
+        return true;
+    }
+    return fail(rest.starts_with(", 0x") ? "too many words in row" : "malformed row");
+}
+
+bool header_parser::end_image()
+{
+    std::string_view line;
+    if (!next_line(line))
+        return false;
+    if (line != "};")
+        return fail(line.starts_with("\t0x") ? "too many rows" : "malformed end of array");
+    return expect("", "expected a blank line");
+}

@@ -1,0 +1,58 @@
+// header_parser: reads back the headers the converter writes, one image and
+// one row at a time, so that no picture has to be held whole.
+//
+// The text must be laid out exactly as the converter writes it, with LF or
+// CR LF line ends: the banner, then for each image its two dimensions, a
+// blank line, the array's opening line, one line of words per row and the
+// closing "};" with a blank line after it. Anything else stops the parser
+// with a message that names the file and the line.
+#ifndef VANTREL_PREVIEW_HEADER_PARSER_H
+#define VANTREL_PREVIEW_HEADER_PARSER_H
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "text_source.h"
+
+struct image_declaration {
+    std::string id;
+    uint32_t width = 0, height = 0;
+};
+
+class header_parser {
+public:
+    header_parser(text_source& text, std::string file) : text_(text), file_(std::move(file)) {}
+
+    bool read_banner();
+
+    // The next image's declarations, up to its array's opening line. False
+    // at the end of the file (error() empty) or on an error.
+    bool next_image(image_declaration& image);
+
+    // The next row of the current image: its width in words.
+    bool read_row(uint32_t* words);
+
+    // The closing lines of the current image's array.
+    bool end_image();
+
+    // What went wrong, without the "error: " in front; empty if nothing did.
+    const std::string& error() const { return error_; }
+
+private:
+    bool next_line(std::string_view& line);
+    bool fail(const std::string& reason);
+    bool unexpected(std::string_view line, const std::string& reason);
+    bool read_size(std::string_view line, const std::string& name, uint32_t& value);
+    bool check_array(std::string_view line, const image_declaration& image);
+    bool expect(std::string_view wanted, const char* reason);
+
+    text_source& text_;
+    const std::string file_;
+    std::string error_;
+    std::set<std::string, std::less<>> declared_;
+    uint32_t width_ = 0, rows_left_ = 0;
+};
+
+#endif

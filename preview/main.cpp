@@ -1,0 +1,90 @@
+// vantrel-preview: turns the headers the converter wrote back into PNG
+// pictures, one per image, named after its identifier, in the current
+// directory.
+#include <cstdio>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "colour.h"
+#include "header_parser.h"
+#include "output_file.h"
+#include "png_writer.h"
+
+namespace {
+
+bool fail(const std::string& message)
+{
+    std::printf("error: %s\n", message.c_str());
+    return false;
+}
+
+// Reads the image's rows and writes them to out as a PNG. The array's end is
+// read too, so that a header cut short or broken anywhere in its picture
+// leaves no PNG.
+bool write_png(FILE* out, header_parser& parser, const image_declaration& image)
+{
+    std::vector<uint32_t> words(image.width);
+    std::vector<uint8_t> rgb(size_t{3} * image.width);
+    png_writer png;
+    if (!png.start(out, image.width, image.height))
+        return false;
+    for (uint32_t row = 0; row < image.height; ++row) {
+        if (!parser.read_row(words.data()))
+            return false;
+        words_to_rgb(words.data(), words.size(), rgb.data());
+        if (!png.write_row(rgb.data()))
+            return false;
+    }
+    return parser.end_image() && png.finish();
+}
+
+// Every image in the header, each written before the next is read. The
+// first failure stops it; the PNGs already written stay.
+bool preview(const std::string& file, std::set<std::string>& written)
+{
+    std::printf("Loading %s\n", file.c_str());
+    text_source text;
+    if (!text.open(file))
+        return fail("can't open file " + file);
+    header_parser parser(text, file);
+    if (!parser.read_banner())
+        return fail(parser.error());
+    image_declaration image;
+    while (parser.next_image(image)) {
+        if (!written.insert(image.id).second)
+            return fail("duplicate image name " + image.id);
+        const std::string png = image.id + ".png";
+        std::printf("Writing %s\n", png.c_str());
+        const bool done = replace_file(png, [&](FILE* out) { return write_png(out, parser, image); });
+        if (!parser.error().empty())
+            return fail(parser.error());
+        if (!done)
+            return fail("can't write file " + png);
+    }
+    return parser.error().empty() || fail(parser.error());
+}
+
+}  // namespace
+
+// The only place that decides the exit status: 0 after "Done" or the usage
+// line, 1 after any error line.
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::printf("Usage: %s header.h ...\n", argc > 0 && argv[0] ? argv[0] : "vantrel-preview");
+        return 0;
+    }
+    try {
+        std::set<std::string> written;
+        for (int i = 1; i < argc; ++i)
+            if (!preview(argv[i], written))
+                return 1;
+    } catch (const std::bad_alloc&) {
+        std::printf("error: out of memory\n");
+        return 1;
+    }
+    std::printf("Done\n");
+    return 0;
+}

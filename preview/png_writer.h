@@ -1,0 +1,33 @@
+// png_writer: an RGB picture into a PNG stream, row by row, top row first.
+#ifndef VANTREL_PREVIEW_PNG_WRITER_H
+#define VANTREL_PREVIEW_PNG_WRITER_H
+
+#include <cstdint>
+#include <cstdio>
+
+struct png_struct_def;
+struct png_info_def;
+
+class png_writer {
+public:
+    // Throws std::bad_alloc when libpng cannot get memory, here or in the
+    // calls below; they return false when the stream could not be written.
+    png_writer();
+    ~png_writer();
+    png_writer(const png_writer&) = delete;
+    png_writer& operator=(const png_writer&) = delete;
+
+    bool start(FILE* out, uint32_t width, uint32_t height);
+    // Three bytes per pixel: red, green, blue.
+    bool write_row(const uint8_t* rgb);
+    bool finish();
+
+private:
+    bool check(bool done) const;
+
+    png_struct_def* png_ = nullptr;
+    png_info_def* info_ = nullptr;
+    bool out_of_memory_ = false;
+};
+
+#endif
