@@ -1,10 +1,10 @@
 # Tests of the cross-built Windows programs: that they need no DLLs beside
-# them, and, where an emulator runs them (wine64 for the mingw64 preset), the
-# test program plus a comparison of the Windows program's headers with the
-# Linux program's on the same bitmaps.
+# them, and, where an emulator runs them (wine64 for the mingw64 preset, the
+# 32-bit wine loader for mingw32), the test program plus a comparison of the
+# Windows program's headers with the Linux program's on the same bitmaps.
 
-# Makes the bitmaps for that comparison; built everywhere so that 32-bit
-# builds compile it too.
+# Makes the bitmaps for that comparison; built even where nothing runs it,
+# so that it keeps compiling.
 add_executable(vantrel_corpus tests/make_corpus.cpp)
 target_include_directories(vantrel_corpus PRIVATE src tests)
 
@@ -23,6 +23,18 @@ endif()
 # user's ~/.wine and starts every fresh build from the same state; its
 # diagnostics would only clutter the output.
 set(wine_environment "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "WINEDEBUG=-all")
+# Wine takes the ANSI code page from the Unix locale and turns file names
+# into Unix ones in the locale's character set. With no locale set (the C
+# locale, as in many CI jobs) that set is ASCII and every non-ASCII name is
+# mangled; with C.UTF-8, which glibc has without any locale package, names are UTF-8 on disk and
+# the code page is 1252, as on a western Windows.
+list(APPEND wine_environment "LC_ALL=C.UTF-8")
+# Left to itself, the 32-bit loader makes a 64-bit prefix, where 32-bit
+# programs run as on 64-bit Windows; one of 32-bit Windows has no 64-bit half
+# to set up and is the platform this build is for.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  list(APPEND wine_environment "WINEARCH=win32")
+endif()
 
 # The first wine start creates the prefix, which takes from a few seconds to
 # a minute; as a fixture of its own that time is not charged to a test.
