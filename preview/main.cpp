@@ -57,7 +57,8 @@ bool preview(const std::string& file, std::set<std::string>& written)
             return fail("duplicate image name " + image.id);
         const std::string png = image.id + ".png";
         std::printf("Writing %s\n", png.c_str());
-        const bool done = replace_file(png, [&](FILE* out) { return write_png(out, parser, image); });
+        output_file out;
+        const bool done = out.open(png, output_file::binary) && write_png(out.stream(), parser, image) && out.commit();
         if (!parser.error().empty())
             return fail(parser.error());
         if (!done)
@@ -72,6 +73,7 @@ bool preview(const std::string& file, std::set<std::string>& written)
 // line, 1 after any error line.
 int main(int argc, char** argv)
 {
+    remove_output_on_signals();
     if (argc < 2) {
         std::printf("Usage: %s header.h ...\n", argc > 0 && argv[0] ? argv[0] : "vantrel-preview");
         return 0;

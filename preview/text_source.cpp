@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "regular_file.h"
 
 namespace {
 
@@ -13,21 +13,13 @@ constexpr size_t block_size = size_t{4} << 20;
 
 bool text_source::open(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
-    const uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
-        return false;
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    uint64_t size = 0;
+    file_.reset(open_regular_file(path.c_str(), size));
     if (!file_)
         return false;
-    // Reads are whole blocks into our own buffer; a stdio buffer would only
-    // copy them once more.
-    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     size_ = size;
     // A small header gets a buffer of its own size, not a block.
-    capacity_ = static_cast<size_t>(std::min<uintmax_t>(size + 1, block_size + max_line));
+    capacity_ = static_cast<size_t>(std::min<uint64_t>(size + 1, block_size + max_line));
     buffer_ = std::make_unique<char[]>(capacity_);
     return true;
 }

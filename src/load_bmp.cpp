@@ -8,55 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include <sys/stat.h>
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "bmp_layout.h"
 #include "handoff.h"
+#include "regular_file.h"
 
 namespace {
 
 using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-// Opens path for reading if what it names is a regular file, and gives the
-// file's length. The check is made on the file that was opened, so nothing
-// can be swapped in between, and the name reaches nothing but fopen (or
-// open): the runtime then reads it in the same code page as the wildcard
-// expansion that may have produced it. A device could feed the reader
-// forever, and neither it nor a pipe has a length to check sizes against.
-file_ptr open_regular(const char* path, uint64_t& size)
-{
-    file_ptr none(nullptr, &std::fclose);
-#ifdef _WIN32
-    file_ptr f(std::fopen(path, "rb"), &std::fclose);
-    struct _stat64 st;
-    if (!f || _fstat64(_fileno(f.get()), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
-        return none;
-#else
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        return none;
-    }
-    file_ptr f(fdopen(fd, "rb"), &std::fclose);
-    if (!f) {
-        ::close(fd);
-        return none;
-    }
-#endif
-    size = static_cast<uint64_t>(st.st_size);
-    // The reader asks for the headers and then for big blocks, each of which
-    // a stream buffer would only copy once more; without one, every request
-    // is one system call.
-    std::setvbuf(f.get(), nullptr, _IONBF, 0);
-    return f;
-}
 
 bmp_image* fail(bmp_error& error, bmp_error why)
 {
@@ -169,7 +127,7 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
 {
     error = bmp_error::none;
     uint64_t file_size = 0;
-    file_ptr f = open_regular(path, file_size);
+    file_ptr f(open_regular_file(path, file_size), &std::fclose);
     if (!f)
         return fail(error, bmp_error::cant_open);
 

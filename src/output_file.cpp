@@ -71,19 +71,19 @@ bool find_destination(const std::string& path, std::string& destination)
 
 // Shared for deletion, so that the console handler can remove it while it
 // is still open; in text mode, so that line ends become CR LF.
-FILE* create_exclusive(const std::string& path, bool& exists)
+FILE* create_exclusive(const std::string& path, bool binary, bool& exists)
 {
     const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     exists = h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_TEXT);
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | (binary ? _O_BINARY : _O_TEXT));
     if (fd < 0) {
         CloseHandle(h);
         return nullptr;
     }
-    FILE* f = _fdopen(fd, "w");
+    FILE* f = _fdopen(fd, binary ? "wb" : "w");
     if (!f)
         _close(fd);
     return f;
@@ -166,7 +166,7 @@ bool find_destination(const std::string& path, std::string& destination)
 }
 
 // The new file keeps the permissions of the one it replaces.
-FILE* create_exclusive(const std::string& path, bool& exists)
+FILE* create_exclusive(const std::string& path, bool, bool& exists)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     exists = fd < 0 && errno == EEXIST;
@@ -218,7 +218,7 @@ extern "C" void on_signal(int sig)
 
 }  // namespace
 
-bool output_file::open(const std::string& path)
+bool output_file::open(const std::string& path, kind how)
 {
     discard();
     if (!find_destination(path, destination_))
@@ -229,11 +229,10 @@ bool output_file::open(const std::string& path)
         if (!set_pending(temporary_))
             break;
         bool exists = false;
-        stream_ = create_exclusive(temporary_, exists);
+        stream_ = create_exclusive(temporary_, how == binary, exists);
         if (stream_) {
-            // The writer hands the stream whole buffers of text: a stdio
-            // buffer as well would copy them once more.
-            std::setvbuf(stream_, nullptr, _IONBF, 0);
+            if (how == text)
+                std::setvbuf(stream_, nullptr, _IONBF, 0);
             return true;
         }
         pending.store(false);

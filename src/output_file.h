@@ -9,10 +9,13 @@
 // A file written under a temporary name beside its destination and renamed
 // over it only once all of it is written, flushed and closed. Until then
 // whatever stood at the path stays as it was, and a failure, an exception
-// or an interrupting signal removes the temporary file. The stream is a text
-// stream (CR LF line ends on Windows) without a buffer of its own.
+// or an interrupting signal removes the temporary file.
 class output_file {
 public:
+    // A text stream (CR LF line ends on Windows) without a buffer of its
+    // own, for writers that hand it whole buffers; or a buffered binary one.
+    enum kind { text, binary };
+
     output_file() = default;
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
@@ -23,7 +26,7 @@ public:
     // nothing, if path leads to anything but a regular file or nothing (a
     // device, a FIFO, a directory), or if the temporary file cannot be
     // created.
-    bool open(const std::string& path);
+    bool open(const std::string& path, kind how = text);
 
     FILE* stream() const { return stream_; }
 
