@@ -4,8 +4,9 @@
 // define at file scope (ISO/IEC 9899:2018 clauses 7.2 to 7.31, with the
 // bounds-checking interfaces of Annex K): functions, objects, macros,
 // typedefs, enumeration constants, and struct tags. With them are the macros
-// the compilers predefine (6.10.8, and C++20's __cplusplus and __STDCPP_*),
-// the preprocessor's own operators, NDEBUG and __STDC_WANT_LIB_EXT1__, which
+// the compilers predefine (6.10.8, C++20's __cplusplus and __STDCPP_*, and
+// the __STDC_IEC_60559_* that GCC 12 already defines in every mode), the
+// preprocessor's own operators, NDEBUG and __STDC_WANT_LIB_EXT1__, which
 // programs define to configure these headers, and the E*, LC_* and SIG*
 // macros that glibc 2.36's <errno.h>, <locale.h> and <signal.h> define even
 // in strict C17 mode, within the patterns the standard reserves for them.
