@@ -19,7 +19,8 @@ std::string_view image_name(std::string_view header);
 // The C identifier the declarations of an image use: the image name without
 // its directory part, every character other than an ASCII letter, digit or
 // underscore turned into "_", and "img_" in front when the result would be
-// empty, start with a digit, or be a C or C++ keyword.
+// empty, start with a digit, or be reserved (reserved_names.h): a C or C++
+// keyword, main, or a name the C standard headers declare.
 std::string c_identifier(std::string_view image_name);
 
 // Writes the banner that opens every generated file.

@@ -1,9 +1,9 @@
 // The names of an image's declarations: from the file argument to the
 // header name, and from the image name to a C identifier.
 #include <algorithm>
-#include <set>
 
 #include "main.h"
+#include "reserved_names.h"
 
 namespace {
 
@@ -12,29 +12,6 @@ constexpr const char* directory_separators = "\\/";
 #else
 constexpr const char* directory_separators = "/";
 #endif
-
-bool is_keyword(std::string_view word)
-{
-    // C23 and C++20 keywords, alternative tokens included: an array named
-    // after any of them would not compile as C or as C++.
-    static const std::set<std::string_view> keywords = {
-        "_Alignas", "_Alignof", "_Atomic", "_BitInt", "_Bool", "_Complex", "_Decimal128",
-        "_Decimal32", "_Decimal64", "_Generic", "_Imaginary", "_Noreturn", "_Static_assert",
-        "_Thread_local", "alignas", "alignof", "and", "and_eq", "asm", "auto", "bitand", "bitor",
-        "bool", "break", "case", "catch", "char", "char16_t", "char32_t", "char8_t", "class",
-        "co_await", "co_return", "co_yield", "compl", "concept", "const", "const_cast",
-        "consteval", "constexpr", "constinit", "continue", "decltype", "default", "delete", "do",
-        "double", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false",
-        "float", "for", "friend", "goto", "if", "inline", "int", "long", "mutable", "namespace",
-        "new", "noexcept", "not", "not_eq", "nullptr", "operator", "or", "or_eq", "private",
-        "protected", "public", "register", "reinterpret_cast", "requires", "restrict", "return",
-        "short", "signed", "sizeof", "static", "static_assert", "static_cast", "struct",
-        "switch", "template", "this", "thread_local", "throw", "true", "try", "typedef",
-        "typeid", "typename", "typeof", "typeof_unqual", "union", "unsigned", "using",
-        "virtual", "void", "volatile", "wchar_t", "while", "xor", "xor_eq",
-    };
-    return keywords.count(word) != 0;
-}
 
 bool identifier_char(char c)
 {
@@ -62,7 +39,7 @@ std::string c_identifier(std::string_view image_name)
         image_name.remove_prefix(cut + 1);
     std::string id(image_name);
     std::replace_if(id.begin(), id.end(), [](char c) { return !identifier_char(c); }, '_');
-    if (id.empty() || (id[0] >= '0' && id[0] <= '9') || is_keyword(id))
+    if (id.empty() || (id[0] >= '0' && id[0] <= '9') || reserved_identifier(id))
         id.insert(0, "img_");
     return id;
 }

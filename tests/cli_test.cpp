@@ -177,10 +177,25 @@ TEST_F(Cli, GeneratedHeadersCompileAsCAndCxx)
     fs::copy_file(dir_ / "odd.bmp", dir_ / "my-icon.bmp");
     fs::copy_file(dir_ / "ab.bmp", dir_ / "1.bmp");
     fs::copy_file(dir_ / "top.bmp", dir_ / "int.bmp");
-    ASSERT_EQ(run("-a ab.bmp my-icon.bmp 1.bmp int.bmp").status, 0);
+    std::vector<std::pair<std::string, bmp_spec>> shown = {{"ab", ab}, {"my_icon", odd}, {"img_1", ab}, {"img_int", top}};
+    std::string args = "-a ab.bmp my-icon.bmp 1.bmp int.bmp", includes, calls;
+    // Names from the standard headers, which the program includes first.
+    for (const std::string name : {"main", "NULL", "EOF", "time", "exit", "int8_t", "size_t", "errno", "I", "LC_ALL",
+                                   "va_list", "FLT_EPSILON", "PRId64", "SIGINT", "EINVAL", "memory_order_relaxed"}) {
+        fs::copy_file(dir_ / "ab.bmp", dir_ / (name + ".bmp"));
+        args += " " + name + ".bmp";
+        shown.push_back({"img_" + name, ab});
+    }
+    shown.push_back({"logo", odd});
+    for (const char* h : {"assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale",
+                          "math", "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbool", "stddef", "stdint",
+                          "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar", "wctype"})
+        includes += std::string("#include <") + h + ".h>\n";
+    for (const auto& [id, spec] : shown)
+        calls += " SHOW(" + id + ");";
+    ASSERT_EQ(run(args).status, 0);
     ASSERT_EQ(run("pics/logo.bmp").status, 0);
-    write_file(dir_ / "show.c", std::string(R"(#include <stdio.h>
-#include "data.h"
+    write_file(dir_ / "show.c", includes + R"(#include "data.h"
 #include "pics/logo.h"
 #define SHOW(n) show(#n, n##_x, n##_y, n, sizeof n / sizeof n[0])
 static void show(const char *name, unsigned w, unsigned h, const unsigned int *v, size_t n)
@@ -193,14 +208,14 @@ static void show(const char *name, unsigned w, unsigned h, const unsigned int *v
 }
 int main(void)
 {
-    SHOW(ab); SHOW(my_icon); SHOW(img_1); SHOW(img_int); SHOW(logo);
+   )" + calls + R"(
     return 0;
 }
-)"));
+)");
     std::string want;
-    char text[32];
-    for (const auto& [id, spec] : {std::pair{"ab", ab}, {"my_icon", odd}, {"img_1", ab}, {"img_int", top}, {"logo", odd}}) {
-        std::snprintf(text, sizeof text, "%s %d %d", id, spec.width, std::abs(spec.height));
+    char text[48];
+    for (const auto& [id, spec] : shown) {
+        std::snprintf(text, sizeof text, "%s %d %d", id.c_str(), spec.width, std::abs(spec.height));
         want += text;
         for (uint32_t w : words_of(spec)) {
             std::snprintf(text, sizeof text, " %08x", w);
@@ -209,7 +224,7 @@ int main(void)
         want += "\n";
     }
     for (const std::string compiler : {VANTREL_CC " -std=c11 -x c", VANTREL_CXX " -std=c++17 -x c++"}) {
-        const run_result built = run_in(dir_.path, compiler + " -Wall -Wextra -Werror show.c -o show");
+        const run_result built = run_in(dir_.path, compiler + " -Wall -Wextra -Werror -pedantic show.c -o show");
         ASSERT_EQ(built.status, 0) << compiler << "\n" << built.output;
         EXPECT_EQ(run_in(dir_.path, "./show").output, want) << compiler;
     }
