@@ -7,8 +7,6 @@
 
 namespace {
 
-#ifndef _WIN32
-
 const bmp_spec ab{.width = 2, .height = 2, .pixels = {white, black, red, blue}};
 // Over a million pixels: converted on a thread of its own while written.
 const bmp_spec big{.width = 1100, .height = 1024};
@@ -124,7 +122,5 @@ TEST_F(AllOrNothing, StandardOutputClosedOrFull)
     EXPECT_EQ(r.output, "error: can't write standard output\n");
     EXPECT_EQ(file("ab.h"), banner_text + ab_text);
 }
-
-#endif
 
 }  // namespace
