@@ -14,11 +14,6 @@ namespace {
 
 const std::string preview = fs::absolute(VANTREL_PREVIEW).string();
 
-struct picture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb{};
-};
-
 picture read_png(const fs::path& path)
 {
     png_image image{};
@@ -31,19 +26,6 @@ picture read_png(const fs::path& path)
             p.width = int(image.width), p.height = int(image.height);
     }
     png_image_free(&image);
-    return p;
-}
-
-// The corpus's reference renderings: "P6", width, height, 255, pixels.
-picture read_ppm(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    picture p;
-    std::string magic, max;
-    in >> magic >> p.width >> p.height >> max;
-    in.get();
-    p.rgb.resize(size_t(3 * p.width * p.height));
-    in.read(reinterpret_cast<char*>(p.rgb.data()), std::streamsize(p.rgb.size()));
     return p;
 }
 

@@ -3,10 +3,10 @@
 #ifndef VANTREL_TEST_UTIL_H
 #define VANTREL_TEST_UTIL_H
 
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -73,32 +73,6 @@ inline void patch(bytes& b, size_t at, uint32_t value, size_t size = 4)
         b.at(at + i) = uint8_t(value >> (8 * i));
 }
 
-inline bytes make_bmp(const bmp_spec& s)
-{
-    const int h = std::abs(s.height), stride = (3 * s.width + 3) / 4 * 4;
-    const uint32_t offset = 14 + s.info_size + s.gap;
-    bytes out(offset, 0xee);
-    out[0] = 'B', out[1] = 'M';
-    patch(out, 2, uint32_t(offset + stride * h));
-    patch(out, 10, offset);
-    patch(out, 14, s.info_size);
-    patch(out, 18, uint32_t(s.width));
-    patch(out, 22, uint32_t(s.height));
-    patch(out, 26, 1, 2);
-    patch(out, 28, 24, 2);
-    patch(out, 30, 0);
-    for (int r = 0; r < h; ++r) {
-        const int y = s.height < 0 ? r : h - 1 - r;
-        for (int x = 0; x < s.width; ++x) {
-            const rgb c = colour_at(s, x, y);
-            out.insert(out.end(), {c.b, c.g, c.r});
-        }
-        if (r + 1 < h || s.last_row_padded)
-            out.resize(out.size() + size_t(stride - 3 * s.width), 0xcc);
-    }
-    return out;
-}
-
 // Any bitmap, given as its parts: the info header's fields, the bytes that
 // follow the header (masks, palette) and the pixel data right after them.
 struct bmp_parts {
@@ -134,6 +108,23 @@ inline bytes assemble(const bmp_parts& p)
     return out;
 }
 
+// A 24-bit bitmap as writers lay it out: stored bottom-up unless height < 0,
+// rows padded to 4 bytes, gap bytes between the headers and the pixels.
+inline bytes make_bmp(const bmp_spec& s)
+{
+    const int h = std::abs(s.height), stride = (3 * s.width + 3) / 4 * 4;
+    bmp_parts p{.info_size = s.info_size, .width = s.width, .height = s.height, .bits = 24, .extra = bytes(s.gap, 0xee)};
+    for (int r = 0; r < h; ++r) {
+        for (int x = 0; x < s.width; ++x) {
+            const rgb c = colour_at(s, x, s.height < 0 ? r : h - 1 - r);
+            p.data.insert(p.data.end(), {c.b, c.g, c.r});
+        }
+        if (r + 1 < h || s.last_row_padded)
+            p.data.resize(p.data.size() + size_t(stride - 3 * s.width), 0xcc);
+    }
+    return assemble(p);
+}
+
 // Palette entries as blue, green, red and, unless entry_size is 3, a zero.
 inline bytes palette_bytes(const std::vector<rgb>& colours, size_t entry_size = 4)
 {
@@ -167,19 +158,27 @@ inline std::string read_file(const fs::path& path)
     return s.str();
 }
 
-inline unsigned long process_id()
+// A binary PPM ("P6", maxval 255), as the corpus's reference renderings.
+struct picture {
+    int width = 0, height = 0;
+    bytes rgb{};  // top row first
+};
+
+inline picture read_ppm(const fs::path& path)
 {
-#ifdef _WIN32
-    return GetCurrentProcessId();
-#else
-    return static_cast<unsigned long>(getpid());
-#endif
+    std::ifstream in(path, std::ios::binary);
+    picture p;
+    std::string magic, max;
+    in >> magic >> p.width >> p.height >> max;
+    in.get();
+    p.rgb.resize(size_t(3 * p.width * p.height));
+    in.read(reinterpret_cast<char*>(p.rgb.data()), std::streamsize(p.rgb.size()));
+    return p;
 }
 
 // A fresh directory, removed with everything in it at the end of the test.
 struct scratch_dir {
-    inline static std::atomic<int> made{0};
-    const fs::path path = fs::temp_directory_path() / ("vantrel-" + std::to_string(process_id()) + "-" + std::to_string(made++));
+    const fs::path path = fs::temp_directory_path() / ("vantrel-" + std::to_string(std::random_device{}()));
     scratch_dir() { fs::create_directories(path); }
     ~scratch_dir() { fs::remove_all(path); }
     fs::path operator/(const std::string& name) const { return path / name; }

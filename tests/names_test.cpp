@@ -1,0 +1,32 @@
+// The naming rules: header names by position, identifiers that compile.
+// The text itself is checked end to end by the command-line and round-trip
+// tests.
+#include <gtest/gtest.h>
+
+#include "main.h"
+
+namespace {
+
+TEST(Names, HeaderNamesAndIdentifiers)
+{
+    const std::pair<const char*, const char*> headers[] = {
+        {"LOGO.BMP", "LOGO.h"}, {"pics/logo.bmp", "pics/logo.h"}, {"scan.bitmap", "scan.bith"}, {"abc", "abc.h"}, {"", ".h"},
+    };
+    for (const auto& [argument, header] : headers)
+        EXPECT_EQ(header_name(argument), header);
+
+#ifdef _WIN32
+    const char* backslashed = "logo";
+#else
+    const char* backslashed = "pics_logo";
+#endif
+    const std::pair<const char*, const char*> ids[] = {
+        {"logo", "logo"}, {"a/b/c_d", "c_d"}, {"my-icon", "my_icon"}, {"caf\xc3\xa9", "caf__"}, {"9lives", "img_9lives"},
+        {"pics/", "img_"}, {"int", "img_int"}, {"and", "img_and"}, {"Int", "Int"}, {"pics\\logo", backslashed},
+        {"main", "img_main"}, {"Main", "Main"}, {"_Logo", "_Logo"}, {"island", "island"},
+    };
+    for (const auto& [image, id] : ids)
+        EXPECT_EQ(c_identifier(image), id) << image;
+}
+
+}  // namespace
