@@ -56,6 +56,7 @@ TEST_F(AllOrNothing, FailuresLeaveWhatStoodThere)
                                "error: can't read file unreadable.bmp\n", "unreadable.h"},
         {full_disk, "big.bmp", "Loading big.bmp\nWriting big.h\nWriting big\nerror: can't write file big.h\n", "big.h"},
         {"mkfifo big.h && ", "big.bmp", "Loading big.bmp\nerror: can't write file big.h\n", ""},
+        {"ln -s /dev/full data.h && ", "-a ab.bmp", "Making data.h\nerror: can't write file data.h\n", ""},
         // Ctrl-C in mid-picture (the messages still in stdout's buffer go
         // with the process), and the status a shell reports for it.
         {"timeout --preserve-status -s INT 0.5 ", "slow.bmp; echo status $?", "status 130\n", "slow.h"},
@@ -77,6 +78,7 @@ TEST_F(AllOrNothing, FailuresLeaveWhatStoodThere)
         }
         EXPECT_EQ(temporaries(), std::vector<std::string>{});
         fs::remove(dir_ / "big.h");
+        fs::remove(dir_ / "data.h");
     }
 }
 
