@@ -136,15 +136,6 @@ inline bytes palette_bytes(const std::vector<rgb>& colours, size_t entry_size = 
     return out;
 }
 
-inline bytes le32(std::initializer_list<uint32_t> values)
-{
-    bytes out(4 * values.size());
-    size_t at = 0;
-    for (uint32_t v : values)
-        patch(out, at, v), at += 4;
-    return out;
-}
-
 template <class Bytes>
 void write_file(const fs::path& path, const Bytes& data)
 {
