@@ -115,6 +115,21 @@ bmp_error decode_rows(const bmp_source& source, const bmp_layout& layout, uint32
 
     const auto width = static_cast<size_t>(layout.width);
     const auto height = static_cast<uint64_t>(layout.height);
+    // Converts the stored rows from first on, held at data, into the record.
+    const auto convert = [&](const uint8_t* data, uint64_t first, uint64_t rows) {
+        for (uint64_t stored = first; stored < first + rows; ++stored, data += layout.stride) {
+            const uint64_t image_row = layout.top_down ? stored : height - 1 - stored;
+            if (!decode_row(layout, words16.data(), data, pixels + image_row * width))
+                return false;
+        }
+        return true;
+    };
+    // A small file was read whole with its headers.
+    if (layout.offset + (height - 1) * layout.stride + layout.row_bytes <= source.prefetched.size()) {
+        const bool converted = convert(source.prefetched.data() + layout.offset, 0, height);
+        rows_done(height);
+        return converted ? bmp_error::none : bmp_error::bad_format;
+    }
     const uint64_t rows_per_block = std::clamp<uint64_t>(uint64_t{VANTREL_BLOCK_BYTES} / layout.stride, 1, height);
     const std::unique_ptr<uint8_t[], void (*)(void*)> block(
         static_cast<uint8_t*>(allocate_buffer(static_cast<size_t>(rows_per_block * layout.stride))), &std::free);
@@ -129,12 +144,8 @@ bmp_error decode_rows(const bmp_source& source, const bmp_layout& layout, uint32
         const bmp_error why = read_at(source, layout.offset + first_stored * layout.stride, bytes, block.get());
         if (why != bmp_error::none)
             return why;
-        for (uint64_t i = 0; i < rows; ++i) {
-            const uint64_t stored = first_stored + i;
-            const uint64_t image_row = layout.top_down ? stored : height - 1 - stored;
-            if (!decode_row(layout, words16.data(), block.get() + i * layout.stride, pixels + image_row * width))
-                return bmp_error::bad_format;
-        }
+        if (!convert(block.get(), first_stored, rows))
+            return bmp_error::bad_format;
         top += rows;
         if (!rows_done(top))
             break;

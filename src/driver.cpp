@@ -3,15 +3,14 @@
 // and stop at the first failure; main turns the result into the status.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <set>
-#include <system_error>
-#include <thread>
 
-#include "handoff.h"
 #include "main.h"
 #include "output_file.h"
+#include "text_sink.h"
 
 namespace {
 
@@ -62,91 +61,28 @@ image_ptr load(const char* path)
     return image;
 }
 
-// Loads the next file of a combined run on a thread of its own while the
-// current one is formatted and written, so that a folder of small pictures
-// keeps both cores busy as one big picture does. Only what a file's own
-// messages say is visible, and those are printed in order as each is taken.
-// A big picture is not loaded ahead of a big one, so that no more than one
-// is held at a time.
-class lookahead {
-public:
-    lookahead(int count, char** files) : count_(count), files_(files)
-    {
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: every file is loaded when it is taken.
-        }
-    }
-
-    ~lookahead()
-    {
-        state_.update([](slot& s) { s.stop = true; });
-        if (thread_.joinable())
-            thread_.join();
-        free_bmp(state_.get().image);
-    }
-
-    // Prints "Loading", then loads files[i], or takes it loaded ahead.
-    image_ptr take(int i)
-    {
-        std::printf("Loading %s\n", files_[i]);
-        const slot ahead =
-            state_.wait([&](const slot& s) { return s.loaded == i || s.wanted != i || !thread_.joinable(); });
-        bmp_error error = ahead.error;
-        image_ptr image(ahead.loaded == i ? ahead.image : nullptr, &free_bmp);
-        if (ahead.loaded != i)
-            image.reset(load_bmp(files_[i], error));
-        state_.update([&](slot& next) {
-            next.image = nullptr, next.loaded = -1;
-            // A big picture's next is loaded once the big one is freed.
-            next.wanted = i + 1 < count_ && (!image || is_small(*image)) ? i + 1 : -1;
-        });
-        report(error, files_[i]);
-        return image;
-    }
-
-private:
-    struct slot {
-        int wanted = 0, loaded = -1;  // the file to load ahead, and the one that is
-        bmp_image* image = nullptr;
-        bmp_error error = bmp_error::none;
-        bool stop = false;
-    };
-
-    static bool is_small(const bmp_image& image) { return image.decoding == nullptr; }
-
-    void run()
-    {
-        for (;;) {
-            const slot next =
-                state_.wait([](const slot& s) { return s.stop || (s.wanted >= 0 && s.loaded != s.wanted); });
-            if (next.stop)
-                return;
-            bmp_error error = bmp_error::none;
-            bmp_image* image = load_bmp(files_[next.wanted], error);
-            state_.update([&](slot& done) { done.loaded = next.wanted, done.image = image, done.error = error; });
-        }
-    }
-
-    int count_;
-    char** files_;
-    handoff<slot> state_;
-    std::thread thread_;
-};
-
-// Appends one image to data.h. False after its error line; keep then says
-// whether data.h may still be put in place with the images before it.
-bool append_image(output_file& out, const char* path, image_ptr image, std::set<std::string>& declared, bool& keep)
+// Appends one image, loaded while the one before it was being written, to
+// data.h. Its messages come only once that write is known to have worked,
+// so that they read as if one image were done after the other. False after
+// an error line; keep then says whether data.h may be put in place with the
+// images before the failing one, which end at complete.
+bool append_image(output_file& out, text_sink& sink, const char* path, std::set<std::string>& declared,
+                  uint64_t& complete, bool& keep)
 {
-    std::string name = header_name(path);
-    if (!image)
+    bmp_error error = bmp_error::none;
+    const image_ptr image(load_bmp(path, error), &free_bmp);
+    if (!sink.finish())
+        return cant_write("data.h");
+    complete = out.size();
+    std::printf("Loading %s\n", path);
+    if (!report(error, path))
         return false;
     if (out.replaces(path)) {
         keep = false;  // data.h is this very input
         return cant_write("data.h");
     }
     // A repeated identifier would make data.h fail to compile.
+    std::string name = header_name(path);
     const std::string id = c_identifier(image_name(name));
     const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
     if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; })) {
@@ -154,7 +90,7 @@ bool append_image(output_file& out, const char* path, image_ptr image, std::set<
         return false;
     }
     declared.insert(ids.begin(), ids.end());
-    const bool written = make_data(out.stream(), name, *image);
+    const bool written = write_declarations(sink, name, *image);
     if (!report(decoding_error(*image), path))
         return false;  // the rest of the picture could not be read
     return written || cant_write("data.h");
@@ -194,25 +130,33 @@ bool run_combined(int count, char** files)
         return cant_write(file);
     make_header(out.stream());
 
+    // One sink for all the images: each is written on the sink's thread while
+    // the next is loaded.
+    text_sink sink(out.stream(), UINT64_MAX);
     std::set<std::string> declared;
-    uint64_t complete = out.size();  // where the last complete image ends
+    uint64_t complete = out.size();
     bool keep = true;
-    lookahead images(count, files);
     for (int i = 0; i < count; ++i) {
         bool appended = false;
         try {
-            appended = append_image(out, files[i], images.take(i), declared, keep);
+            appended = append_image(out, sink, files[i], declared, complete, keep);
         } catch (const std::bad_alloc&) {
             std::printf("error: out of memory\n");
         }
         if (!appended) {
             // data.h gets the images before the failing one, never a part
             // of it; if even that cannot be written, it stays as it was.
+            sink.finish();
             if (keep && out.truncate(complete))
                 out.commit();
             return false;
         }
-        complete = out.size();
+    }
+    if (!sink.finish()) {
+        cant_write(file);
+        if (out.truncate(complete))
+            out.commit();
+        return false;
     }
     return out.commit() || cant_write(file);
 }

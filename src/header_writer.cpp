@@ -1,5 +1,6 @@
 // The generated text: the banner that opens every file, and each image's
 // width, height and array of packed words, one image row per line.
+#include <algorithm>
 #include <string>
 
 #include "main.h"
@@ -13,7 +14,7 @@ void make_header(FILE* out)
     std::fputs(banner, out);
 }
 
-bool make_data(FILE* out, std::string& name, const bmp_image& image)
+bool write_declarations(text_sink& sink, std::string& name, const bmp_image& image)
 {
     name.resize(image_name(name).size());
     std::printf("Writing %s\n", name.c_str());
@@ -25,7 +26,6 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image)
     const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
-    text_sink sink(out, (uint64_t{width} * 12 + 2) * rows + 3 * id.size() + 128);
     sink.text("const unsigned short int " + id + "_x = " + std::to_string(image.width) + ";\n");
     sink.text("const unsigned short int " + id + "_y = " + std::to_string(image.height) + ";\n\n");
     sink.text("const unsigned int " + id + "[" + std::to_string(size) + "] = {\n");
@@ -44,8 +44,13 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image)
         sink.text(row + 1 == rows ? "\n" : ",\n");
     }
     sink.text("};\n\n");
-    // Flushed per image, so that a combined run knows where the last
-    // complete image ends and a full disk stops it at the image that did
-    // not fit.
-    return sink.flush() && std::fflush(out) == 0;
+    sink.hand_over();
+    return sink.ok();
+}
+
+bool make_data(FILE* out, std::string& name, const bmp_image& image)
+{
+    const auto pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
+    text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
+    return write_declarations(sink, name, image) && sink.finish() && std::fflush(out) == 0;
 }

@@ -96,7 +96,7 @@ text_sink::~text_sink() = default;
 void text_sink::text(std::string_view s)
 {
     if (s.size() > capacity_ - used_) {
-        flush_buffer(false);
+        flush_buffer();
         if (s.size() > capacity_) {
             write(s.data(), s.size());
             return;
@@ -109,7 +109,7 @@ void text_sink::text(std::string_view s)
 void text_sink::first_word(uint32_t v)
 {
     if (capacity_ - used_ < word_size)
-        flush_buffer(false);
+        flush_buffer();
     char* p = buf_ + used_;
     const uint64_t digits = hex_digits(v);
     std::memcpy(p, "\t0x", 3);
@@ -121,7 +121,7 @@ void text_sink::words_backwards(const uint32_t* end, size_t count)
 {
     while (count > 0) {
         if (capacity_ - used_ < word_size)
-            flush_buffer(false);
+            flush_buffer();
         const size_t n = std::min(count, (capacity_ - used_) / word_size);
         char* p = buf_ + used_;
         size_t i = 0;
@@ -139,7 +139,7 @@ void text_sink::words_backwards(const uint32_t* end, size_t count)
     }
 }
 
-bool text_sink::flush_buffer(bool last)
+void text_sink::flush_buffer()
 {
     if (writer_ && ok_ && used_ > 0) {
         ok_ = writer_->write(buf_, used_);
@@ -148,7 +148,11 @@ bool text_sink::flush_buffer(bool last)
         write(buf_, used_);
     }
     used_ = 0;
-    if (last && writer_ && !writer_->finish())
+}
+
+bool text_sink::finish()
+{
+    if (writer_ && !writer_->finish())
         ok_ = false;
     return ok_;
 }

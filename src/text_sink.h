@@ -32,14 +32,23 @@ public:
     // first.
     void words_backwards(const uint32_t* end, size_t count);
 
-    // Hands over the buffered text and waits until all of it is written;
-    // false if any of it could not be.
-    bool flush() { return flush_buffer(true); }
+    // Hands over the buffered text, to be written while the caller goes on.
+    void hand_over() { flush_buffer(); }
+
+    // Waits until all the text handed over is written; false if any of it
+    // could not be.
+    bool finish();
+
+    bool flush()
+    {
+        hand_over();
+        return finish();
+    }
 
 private:
     static constexpr size_t word_size = 12;  // ", 0x" and eight digits
 
-    bool flush_buffer(bool last);
+    void flush_buffer();
     void write(const char* data, size_t n);
 
     FILE* out_;
