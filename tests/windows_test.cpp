@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         fs::create_directories(dir_.path / "pics/sub");
-        for (const std::wstring name : {L"ab", L"top", L"pics/one", L"pics/two", L"pics/sub/three", L"pics/sub/it\u2019s", L"pics/sub/\u20ac"})
+        for (const std::wstring name : {L"ab", L"top", L"pics/one", L"pics/two", L"pics/sub/3", L"pics/sub/it\u2019s", L"pics/sub/\u20ac"})
             write_file(dir_.path / (name + L".bmp"), make_bmp(ab));
     }
 
@@ -33,22 +33,19 @@ protected:
     }
 
     // Runs each command line in both modes, which have to load the names
-    // given, in that order; a pattern alone on the line may match several,
-    // in the order the system lists them. An identifier leaves out the
-    // directory, up to either separator, and has a '_' for every other byte.
-    void converts(std::vector<std::pair<std::string, std::vector<std::string>>> list)
+    // given, in that order, and declare their identifiers; a pattern alone on
+    // the line may match several, in the order the system lists them.
+    void converts(std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> list)
     {
         for (auto& [args, names] : list)
             for (const std::string mode : {"", "-a "}) {
                 SCOPED_TRACE(mode + args);
                 const run_result r = run(mode + args);
                 if (args.find(' ') == std::string::npos)
-                    std::ranges::sort(names, {}, [&](const std::string& name) { return r.output.find("Loading " + name + "\n"); });
+                    std::ranges::sort(names, {}, [&](const auto& name) { return r.output.find("Loading " + name.first + "\n"); });
                 std::string transcript = mode.empty() ? "" : "Making data.h\n", want = mode.empty() ? "" : banner_text, got;
-                for (const std::string& name : names) {
+                for (const auto& [name, id] : names) {
                     const std::string stem = name.substr(0, name.size() - 4);
-                    std::string id = stem.substr(stem.find_last_of("\\/") + 1);
-                    std::ranges::replace_if(id, [](unsigned char c) { return c > 127 || !std::isalnum(c); }, '_');
                     transcript += "Loading " + name + "\n" + (mode.empty() ? "Writing " + stem + ".h\n" : "") + "Writing " + stem + "\n";
                     want += (mode.empty() ? banner_text : "") + expected_declarations(id, 2, 2, words_of(ab));
                     got += mode.empty() ? header(stem + ".h") : "";
@@ -69,15 +66,15 @@ protected:
 TEST_F(WindowsCli, ConvertsWhatTheRuntimeHandsOver)
 {
     converts({
-        {"*.bmp", {"ab.bmp", "top.bmp"}},
-        {"pics\\*.bmp", {"pics\\one.bmp", "pics\\two.bmp"}},
-        {"top.bmp pics\\sub/t*.bmp ab.bmp", {"top.bmp", "pics\\sub/three.bmp", "ab.bmp"}},
+        {"*.bmp", {{"ab.bmp", "ab"}, {"top.bmp", "top"}}},
+        {"pics\\*.bmp", {{"pics\\one.bmp", "one"}, {"pics\\two.bmp", "two"}}},
+        {"top.bmp pics\\sub/3*.bmp ab.bmp", {{"top.bmp", "top"}, {"pics\\sub/3.bmp", "img_3"}, {"ab.bmp", "ab"}}},
     });
     if (GetACP() != 1252)
         GTEST_SKIP() << "the names outside ASCII are written for code page 1252, not " << GetACP();
     converts({
-        {"pics\\sub\\it\x92s.bmp pics/sub/\x80.bmp", {"pics\\sub\\it\x92s.bmp", "pics/sub/\x80.bmp"}},
-        {"pics\\sub\\*.bmp", {"pics\\sub\\it\x92s.bmp", "pics\\sub\\three.bmp", "pics\\sub\\\x80.bmp"}},
+        {"pics\\sub\\it\x92s.bmp pics/sub/\x80.bmp", {{"pics\\sub\\it\x92s.bmp", "it_s"}, {"pics/sub/\x80.bmp", "_"}}},
+        {"pics\\sub\\*.bmp", {{"pics\\sub\\it\x92s.bmp", "it_s"}, {"pics\\sub\\3.bmp", "img_3"}, {"pics\\sub\\\x80.bmp", "_"}}},
     });
 }
 
