@@ -1,12 +1,6 @@
 # Tests of the cross-built Windows programs: that they need no DLLs beside
 # them, and, where an emulator runs them (wine64 for the mingw64 preset, the
-# 32-bit wine loader for mingw32), the test program plus a comparison of the
-# Windows program's headers with the Linux program's on the same bitmaps.
-
-# Makes the bitmaps for that comparison; built even where nothing runs it,
-# so that it keeps compiling.
-add_executable(vantrel_corpus tests/make_corpus.cpp)
-target_include_directories(vantrel_corpus PRIVATE src tests)
+# 32-bit wine loader for mingw32), the test program.
 
 foreach(target IN ITEMS vantrel vantrel_tests)
   add_test(NAME ${target}_system_dlls_only COMMAND ${CMAKE_COMMAND}
@@ -52,19 +46,3 @@ set_tests_properties(${wine_tests} PROPERTIES
   SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
   # A test the preprocessor removed would otherwise pass by running nothing.
   FAIL_REGULAR_EXPRESSION "\\] 0 tests from 0 test suites ran")
-
-# The Linux program comes from the Linux build tree (the default preset),
-# rebuilt by the test so that it never compares with a stale one. An
-# emulator given as a list would otherwise be split into several arguments.
-string(REPLACE ";" "$<SEMICOLON>" emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
-set(VANTREL_LINUX_BUILD "${CMAKE_SOURCE_DIR}/build" CACHE PATH "Configured Linux build tree to compare the output with")
-add_test(NAME linux_output COMMAND ${CMAKE_COMMAND}
-  "-DEMULATOR=${emulator}"
-  "-DPROGRAM=$<TARGET_FILE:vantrel>"
-  "-DCORPUS=$<TARGET_FILE:vantrel_corpus>"
-  "-DSAMPLE=${CMAKE_SOURCE_DIR}/sample.bmp"
-  "-DLINUX_BUILD=${VANTREL_LINUX_BUILD}"
-  "-DWORK=${CMAKE_BINARY_DIR}/linux_output"
-  -P "${CMAKE_SOURCE_DIR}/tests/linux_output.cmake")
-set_tests_properties(linux_output PROPERTIES
-  FIXTURES_REQUIRED wine ENVIRONMENT "${wine_environment}" TIMEOUT 900)
