@@ -3,6 +3,7 @@
 // and stop at the first failure; main turns the result into the status.
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -20,34 +21,34 @@ bool cant_write(const std::string& file)
     return false;
 }
 
-bool report(bmp_error error, const char* path)
+std::string error_line(bmp_error error, const char* path)
 {
     switch (error) {
     case bmp_error::none:
-        return true;
+        return "";
     case bmp_error::cant_open:
-        std::printf("error: can't open file %s\n", path);
-        break;
+        return "error: can't open file " + std::string(path) + "\n";
     case bmp_error::read_failed:
-        std::printf("error: can't read file %s\n", path);
-        break;
+        return "error: can't read file " + std::string(path) + "\n";
     case bmp_error::bad_format:
-        std::printf("error: wrong BMP format\n");
-        break;
+        return "error: wrong BMP format\n";
     case bmp_error::unsupported:
-        std::printf("error: unsupported BMP format\n");
-        break;
+        return "error: unsupported BMP format\n";
     case bmp_error::truncated:
-        std::printf("error: truncated BMP file\n");
-        break;
+        return "error: truncated BMP file\n";
     case bmp_error::too_large:
-        std::printf("error: image too large\n");
-        break;
+        return "error: image too large\n";
     case bmp_error::out_of_memory:
-        std::printf("error: out of memory\n");
-        break;
+        return "error: out of memory\n";
     }
-    return false;
+    return "";
+}
+
+bool report(bmp_error error, const char* path)
+{
+    const std::string line = error_line(error, path);
+    std::fputs(line.c_str(), stdout);
+    return line.empty();
 }
 
 using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;
@@ -61,39 +62,75 @@ image_ptr load(const char* path)
     return image;
 }
 
-// Appends one image, loaded while the one before it was being written, to
-// data.h. Its messages come only once that write is known to have worked,
-// so that they read as if one image were done after the other. False after
-// an error line; keep then says whether data.h may be put in place with the
-// images before the failing one, which end at complete.
-bool append_image(output_file& out, text_sink& sink, const char* path, std::set<std::string>& declared,
-                  uint64_t& complete, bool& keep)
+// An image of data.h whose text may not all be written yet, and the
+// messages a run that did one image after the other would have printed for
+// it, held back until the text before it is written: so a full disk ends
+// the messages at the image it hit, as it would then.
+struct pending_image {
+    std::string messages;
+    uint64_t end = UINT64_MAX, file_end = 0;  // where its text ends: given to the sink, and in the file
+    bool failed = true, error_given = false;  // whether the run ends at it, and the messages say why
+};
+
+pending_image append_image(text_sink& sink, const output_file& out, const char* path, std::set<std::string>& declared,
+                           bool& keep)
 {
-    bmp_error error = bmp_error::none;
-    const image_ptr image(load_bmp(path, error), &free_bmp);
-    if (!sink.finish())
-        return cant_write("data.h");
-    complete = out.size();
-    std::printf("Loading %s\n", path);
-    if (!report(error, path))
-        return false;
-    if (out.replaces(path)) {
-        keep = false;  // data.h is this very input
-        return cant_write("data.h");
+    pending_image p{"Loading " + std::string(path) + "\n"};
+    const auto fail = [&](const std::string& line) {
+        p.messages += line;
+        p.error_given = true;
+        return p;
+    };
+    try {
+        bmp_error error = bmp_error::none;
+        const image_ptr image(load_bmp(path, error), &free_bmp);
+        if (!image)
+            return fail(error_line(error, path));
+        if (out.replaces(path)) {
+            keep = false;  // data.h is this very input
+            return fail("error: can't write file data.h\n");
+        }
+        // A repeated identifier would make data.h fail to compile.
+        std::string name = header_name(path);
+        name.resize(image_name(name).size());
+        const std::string id = c_identifier(name);
+        const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
+        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; }))
+            return fail("error: duplicate image name " + id + "\n");
+        declared.insert(ids.begin(), ids.end());
+        p.messages += "Writing " + name + "\n";
+        const bool written = write_declarations(sink, name, *image);
+        if (decoding_error(*image) != bmp_error::none)
+            return fail(error_line(decoding_error(*image), path));  // the rest of the picture could not be read
+        p.failed = !written;  // which image a failed write hit shows once all writes are done
+        p.end = sink.given(), p.file_end = sink.file_bytes();
+    } catch (const std::bad_alloc&) {
+        p.failed = true;
+        return fail("error: out of memory\n");
     }
-    // A repeated identifier would make data.h fail to compile.
-    std::string name = header_name(path);
-    const std::string id = c_identifier(image_name(name));
-    const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
-    if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; })) {
-        std::printf("error: duplicate image name %s\n", id.c_str());
-        return false;
+    return p;
+}
+
+// Prints the held messages of every image whose predecessors' text is all
+// written, and sets complete to where the last such image ends in the file.
+// With all_written, after every write has been waited for, an image whose
+// text is still not all written is where the run ends: false then.
+bool release(std::deque<pending_image>& held, const text_sink& sink, uint64_t& complete, bool all_written)
+{
+    const uint64_t written = sink.written();
+    while (!held.empty()) {
+        pending_image& p = held.front();
+        std::fputs(p.messages.c_str(), stdout);
+        p.messages.clear();
+        if (p.end > written) {
+            if (all_written && !p.error_given)
+                cant_write("data.h");
+            return !all_written;
+        }
+        complete = p.file_end;
+        held.pop_front();
     }
-    declared.insert(ids.begin(), ids.end());
-    const bool written = write_declarations(sink, name, *image);
-    if (!report(decoding_error(*image), path))
-        return false;  // the rest of the picture could not be read
-    return written || cant_write("data.h");
+    return true;
 }
 
 }  // namespace
@@ -129,34 +166,26 @@ bool run_combined(int count, char** files)
     if (!out.open(file))
         return cant_write(file);
     make_header(out.stream());
+    const uint64_t banner = out.size();
 
-    // One sink for all the images: each is written on the sink's thread while
-    // the next is loaded.
+    // One sink for all the images, whose thread writes a buffer of many
+    // small ones while the next are loaded and formatted.
     text_sink sink(out.stream(), UINT64_MAX);
     std::set<std::string> declared;
-    uint64_t complete = out.size();
-    bool keep = true;
-    for (int i = 0; i < count; ++i) {
-        bool appended = false;
-        try {
-            appended = append_image(out, sink, files[i], declared, complete, keep);
-        } catch (const std::bad_alloc&) {
-            std::printf("error: out of memory\n");
-        }
-        if (!appended) {
-            // data.h gets the images before the failing one, never a part
-            // of it; if even that cannot be written, it stays as it was.
-            sink.finish();
-            if (keep && out.truncate(complete))
-                out.commit();
-            return false;
-        }
+    std::deque<pending_image> held;
+    uint64_t complete = 0;
+    bool keep = true, failed = false;
+    for (int i = 0; i < count && !failed; ++i) {
+        held.push_back(append_image(sink, out, files[i], declared, keep));
+        failed = held.back().failed;
+        release(held, sink, complete, false);
     }
-    if (!sink.finish()) {
-        cant_write(file);
-        if (out.truncate(complete))
-            out.commit();
-        return false;
-    }
-    return out.commit() || cant_write(file);
+    sink.flush();
+    if (release(held, sink, complete, true) && !failed)
+        return out.commit() || cant_write(file);
+    // data.h gets the images before the failing one, never a part of it; if
+    // even that cannot be written, it stays as it was.
+    if (keep && out.truncate(banner + complete))
+        out.commit();
+    return false;
 }

@@ -14,10 +14,8 @@ void make_header(FILE* out)
     std::fputs(banner, out);
 }
 
-bool write_declarations(text_sink& sink, std::string& name, const bmp_image& image)
+bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image)
 {
-    name.resize(image_name(name).size());
-    std::printf("Writing %s\n", name.c_str());
     const std::string id = c_identifier(name);
 
     // The array size is the 32-bit product, whatever its sign: the reader
@@ -44,7 +42,6 @@ bool write_declarations(text_sink& sink, std::string& name, const bmp_image& ima
         sink.text(row + 1 == rows ? "\n" : ",\n");
     }
     sink.text("};\n\n");
-    sink.hand_over();
     return sink.ok();
 }
 
@@ -52,5 +49,7 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image)
 {
     const auto pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
     text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
-    return write_declarations(sink, name, image) && sink.finish() && std::fflush(out) == 0;
+    name.resize(image_name(name).size());
+    std::printf("Writing %s\n", name.c_str());
+    return write_declarations(sink, name, image) && sink.flush() && std::fflush(out) == 0;
 }

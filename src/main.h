@@ -32,10 +32,11 @@ void make_header(FILE* out);
 // or, for a picture still being converted, reading it fails (decoding_error).
 bool make_data(FILE* out, std::string& name, const bmp_image& image);
 
-// The same into a text sink (text_sink.h), leaving the last of the text
-// being written when it returns; sink.finish() tells whether all of it was.
+// The declarations alone, for the image name given, into a text sink
+// (text_sink.h), which may still hold or be writing some of them when this
+// returns; false if reading the picture or a write failed.
 class text_sink;
-bool write_declarations(text_sink& sink, std::string& name, const bmp_image& image);
+bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image);
 
 // Single-file mode: converts each file into a header beside it.
 // Combined mode: converts every file into "data.h" in the current directory.

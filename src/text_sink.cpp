@@ -47,10 +47,13 @@ public:
         return state_.wait([](const request& r) { return r.data == nullptr; }).ok;
     }
 
+    uint64_t written() { return state_.get().written; }
+
 private:
     struct request {
         const char* data = nullptr;  // the buffer being written, if any
         size_t size = 0;
+        uint64_t written = 0;  // bytes that reached the stream
         bool stop = false, ok = true;
     };
 
@@ -60,9 +63,10 @@ private:
             const request r = state_.wait([](const request& s) { return s.data != nullptr || s.stop; });
             if (r.data == nullptr)
                 return;
-            const bool written = std::fwrite(r.data, 1, r.size, out_) == r.size;
+            const size_t written = std::fwrite(r.data, 1, r.size, out_);
             state_.update([&](request& s) {
-                s.ok = s.ok && written;
+                s.ok = s.ok && written == r.size;
+                s.written += written;
                 s.data = nullptr;
             });
         }
@@ -95,9 +99,13 @@ text_sink::~text_sink() = default;
 
 void text_sink::text(std::string_view s)
 {
+#ifdef _WIN32
+    newlines_ += static_cast<uint64_t>(std::count(s.begin(), s.end(), '\n'));
+#endif
     if (s.size() > capacity_ - used_) {
         flush_buffer();
         if (s.size() > capacity_) {
+            handed_ += s.size();
             write(s.data(), s.size());
             return;
         }
@@ -141,6 +149,7 @@ void text_sink::words_backwards(const uint32_t* end, size_t count)
 
 void text_sink::flush_buffer()
 {
+    handed_ += used_;
     if (writer_ && ok_ && used_ > 0) {
         ok_ = writer_->write(buf_, used_);
         std::swap(buf_, spare_);
@@ -161,6 +170,14 @@ void text_sink::write(const char* data, size_t n)
 {
     if (writer_ && !writer_->finish())
         ok_ = false;
-    if (ok_ && n > 0 && std::fwrite(data, 1, n, out_) != n)
-        ok_ = false;
+    if (ok_ && n > 0) {
+        const size_t written = std::fwrite(data, 1, n, out_);
+        written_here_ += written;
+        ok_ = written == n;
+    }
+}
+
+uint64_t text_sink::written() const
+{
+    return written_here_ + (writer_ ? writer_->written() : 0);
 }

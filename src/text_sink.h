@@ -45,6 +45,15 @@ public:
         return finish();
     }
 
+    // Bytes of text given so far, and of those, bytes that reached the
+    // stream (all of them once finish() says so).
+    uint64_t given() const { return handed_ + used_; }
+    uint64_t written() const;
+
+    // Bytes the text given so far takes in the file: a text stream on
+    // Windows writes each line break as two.
+    uint64_t file_bytes() const { return given() + newlines_; }
+
 private:
     static constexpr size_t word_size = 12;  // ", 0x" and eight digits
 
@@ -57,6 +66,7 @@ private:
     std::unique_ptr<char[], void (*)(void*)> memory_;
     char *buf_, *spare_;
     size_t used_ = 0;
+    uint64_t handed_ = 0, written_here_ = 0, newlines_ = 0;
     bool ok_ = true;
     std::unique_ptr<background_writer> writer_;  // last: it stops before the buffers go
 };
