@@ -1,13 +1,13 @@
-# Shared part of the MinGW-w64 toolchain files: set mingw_triple, then
-# include this. Debian's cross compilers (g++-mingw-w64-x86-64 and
+# Shared part of the MinGW-w64 toolchain files: set mingw_triple and the
+# wine loader that runs its programs (mingw_wine), then include this. Debian's cross compilers (g++-mingw-w64-x86-64 and
 # g++-mingw-w64-i686) build static, self-contained Windows programs with it.
 
 set(CMAKE_SYSTEM_NAME Windows)
 
 # The posix thread model, named explicitly so that the system's choice of
-# default variant does not matter. The program itself needs no threads, but
-# GoogleTest needs std::mutex and std::condition_variable, which GCC 12's
-# win32 model lacks; both variants have std::filesystem. Linked statically,
+# default variant does not matter. The program converts and writes on
+# threads of its own, and GoogleTest needs std::mutex and
+# std::condition_variable, which GCC 12's win32 model lacks. Linked statically,
 # winpthread ends up inside the .exe instead of beside it.
 set(CMAKE_C_COMPILER ${mingw_triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${mingw_triple}-g++-posix)
@@ -22,3 +22,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Users copy vantrel.exe alone into their build scripts' folders: it must not
 # need libgcc, libstdc++ or winpthread DLLs next to it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Debian's wine64 and wine32 packages put their loaders, wine64 and wine, in
+# /usr/lib/wine; /usr/bin/wine comes only with the recommended wine package,
+# and is a script that falls back to wine64 when the 32-bit loader is
+# missing, so the loader itself is looked for first.
+find_program(VANTREL_WINE NAMES ${mingw_wine} HINTS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(VANTREL_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VANTREL_WINE})
+endif()
