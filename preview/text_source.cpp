@@ -14,7 +14,7 @@ constexpr size_t block_size = size_t{4} << 20;
 bool text_source::open(const std::string& path)
 {
     uint64_t size = 0;
-    file_.reset(open_regular_file(path.c_str(), size));
+    file_ = open_regular_file(path.c_str(), size);
     if (!file_)
         return false;
     size_ = size;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "regular_file.h"
+
 class text_source {
 public:
     // The longest line handed out. A row of the widest picture is under
@@ -40,7 +42,7 @@ public:
 private:
     bool fill();
 
-    std::unique_ptr<FILE, int (*)(FILE*)> file_{nullptr, &std::fclose};
+    file_ptr file_{nullptr, &std::fclose};
     std::unique_ptr<char[]> buffer_;
     size_t capacity_ = 0, begin_ = 0, end_ = 0;
     uint64_t size_ = 0, consumed_ = 0, line_number_ = 0;

@@ -14,8 +14,6 @@
 
 namespace {
 
-using file_ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
-
 bmp_image* fail(bmp_error& error, bmp_error why)
 {
     error = why;
@@ -127,7 +125,7 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
 {
     error = bmp_error::none;
     uint64_t file_size = 0;
-    file_ptr f(open_regular_file(path, file_size), &std::fclose);
+    file_ptr f = open_regular_file(path, file_size);
     if (!f)
         return fail(error, bmp_error::cant_open);
 

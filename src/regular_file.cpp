@@ -11,7 +11,7 @@
 // then reads it in the same code page as the wildcard expansion that may
 // have produced it. A device could feed a reader forever, and neither it nor
 // a pipe has a length to check sizes against.
-FILE* open_regular_file(const char* path, uint64_t& size)
+file_ptr open_regular_file(const char* path, uint64_t& size)
 {
 #ifdef _WIN32
     FILE* f = std::fopen(path, "rb");
@@ -29,10 +29,10 @@ FILE* open_regular_file(const char* path, uint64_t& size)
         ::close(fd);
 #endif
     if (!f)
-        return nullptr;
+        return file_ptr(nullptr, &std::fclose);
     size = static_cast<uint64_t>(st.st_size);
     // Readers here ask for big blocks, each of which a stream buffer would
     // only copy once more; without one, every request is one system call.
     std::setvbuf(f, nullptr, _IONBF, 0);
-    return f;
+    return file_ptr(f, &std::fclose);
 }
