@@ -37,7 +37,7 @@ TEST_F(Cli, RunsAsTranscribed)
     for (const char* copy : {"a-b.bmp", "a_b.bmp", "ab_x.bmp"})
         fs::copy_file(dir_ / "ab.bmp", dir_ / copy);
     bytes cut = make_bmp(odd), jpeg = make_bmp(odd);
-    cut.resize(cut.size() - 5);
+    cut.erase(cut.end() - 5, cut.end());
     patch(jpeg, 30, 4);
     write_file(dir_ / "cut.bmp", cut);
     write_file(dir_ / "jpeg.bmp", jpeg);
