@@ -72,45 +72,6 @@ struct pending_image {
     bool failed = true, error_given = false;  // whether the run ends at it, and the messages say why
 };
 
-pending_image append_image(text_sink& sink, const output_file& out, const char* path, std::set<std::string>& declared,
-                           bool& keep)
-{
-    pending_image p{"Loading " + std::string(path) + "\n"};
-    const auto fail = [&](const std::string& line) {
-        p.messages += line;
-        p.error_given = true;
-        return p;
-    };
-    try {
-        bmp_error error = bmp_error::none;
-        const image_ptr image(load_bmp(path, error), &free_bmp);
-        if (!image)
-            return fail(error_line(error, path));
-        if (out.replaces(path)) {
-            keep = false;  // data.h is this very input
-            return fail("error: can't write file data.h\n");
-        }
-        // A repeated identifier would make data.h fail to compile.
-        std::string name = header_name(path);
-        name.resize(image_name(name).size());
-        const std::string id = c_identifier(name);
-        const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
-        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; }))
-            return fail("error: duplicate image name " + id + "\n");
-        declared.insert(ids.begin(), ids.end());
-        p.messages += "Writing " + name + "\n";
-        const bool written = write_declarations(sink, name, *image);
-        if (decoding_error(*image) != bmp_error::none)
-            return fail(error_line(decoding_error(*image), path));  // the rest of the picture could not be read
-        p.failed = !written;  // which image a failed write hit shows once all writes are done
-        p.end = sink.given(), p.file_end = sink.file_bytes();
-    } catch (const std::bad_alloc&) {
-        p.failed = true;
-        return fail("error: out of memory\n");
-    }
-    return p;
-}
-
 // Prints the held messages of every image whose predecessors' text is all
 // written, and sets complete to where the last such image ends in the file.
 // With all_written, after every write has been waited for, an image whose
@@ -131,6 +92,46 @@ bool release(std::deque<pending_image>& held, const text_sink& sink, uint64_t& c
         held.pop_front();
     }
     return true;
+}
+
+// Appends one image to data.h, its messages held with it, and prints what
+// messages can be printed before its text is formatted.
+void append_image(text_sink& sink, const output_file& out, const char* path, std::set<std::string>& declared,
+                  bool& keep, std::deque<pending_image>& held, uint64_t& complete)
+{
+    pending_image& p = held.emplace_back(pending_image{"Loading " + std::string(path) + "\n"});
+    const auto fail = [&](const std::string& line) {
+        p.messages += line;
+        p.error_given = true;
+    };
+    try {
+        bmp_error error = bmp_error::none;
+        const image_ptr image(load_bmp(path, error), &free_bmp);
+        if (!image)
+            return fail(error_line(error, path));
+        if (out.replaces(path)) {
+            keep = false;  // data.h is this very input
+            return fail("error: can't write file data.h\n");
+        }
+        // A repeated identifier would make data.h fail to compile.
+        std::string name = header_name(path);
+        name.resize(image_name(name).size());
+        const std::string id = c_identifier(name);
+        const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
+        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; }))
+            return fail("error: duplicate image name " + id + "\n");
+        declared.insert(ids.begin(), ids.end());
+        p.messages += "Writing " + name + "\n";
+        release(held, sink, complete, false);
+        const bool written = write_declarations(sink, name, *image);
+        if (decoding_error(*image) != bmp_error::none)
+            return fail(error_line(decoding_error(*image), path));  // the rest of the picture could not be read
+        p.failed = !written;  // which image a failed write hit shows once all writes are done
+        p.end = sink.given(), p.file_end = sink.file_bytes();
+    } catch (const std::bad_alloc&) {
+        p.failed = true;
+        fail("error: out of memory\n");
+    }
 }
 
 }  // namespace
@@ -176,7 +177,7 @@ bool run_combined(int count, char** files)
     uint64_t complete = 0;
     bool keep = true, failed = false;
     for (int i = 0; i < count && !failed; ++i) {
-        held.push_back(append_image(sink, out, files[i], declared, keep));
+        append_image(sink, out, files[i], declared, keep, held, complete);
         failed = held.back().failed;
         release(held, sink, complete, false);
     }

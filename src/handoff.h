@@ -1,10 +1,18 @@
-// State that two threads hand each other: every read and change of it
-// happens under one lock, and every change wakes whoever waits for one.
+// The program's threads: the state two of them hand each other, every read
+// and change of it under one lock and every change waking whoever waits for
+// one, and how a thread of the program's own is started.
 #ifndef VANTREL_HANDOFF_H
 #define VANTREL_HANDOFF_H
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
+#include <utility>
+
+#ifndef _WIN32
+#include <csignal>
+#include <pthread.h>
+#endif
 
 template <class State>
 class handoff {
@@ -41,5 +49,23 @@ private:
     std::condition_variable changed_;
     State state_{};
 };
+
+// Starts a thread that never takes a signal, so that the handlers that
+// remove a half-written file run on the thread that creates such files and
+// cannot race it. Throws std::system_error if no thread can be had.
+template <class Function>
+std::thread start_thread(Function&& function)
+{
+#ifndef _WIN32
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    const struct restore {
+        sigset_t& mask;
+        ~restore() { pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+    } on_exit{before};
+#endif
+    return std::thread(std::forward<Function>(function));
+}
 
 #endif

@@ -108,7 +108,7 @@ bool convert_in_background(bmp_image& image, file_ptr& f, uint64_t file_size, st
     decoding->head = std::move(head);
     decoding->layout = layout;
     try {
-        decoding->thread = std::thread(&bmp_decoding::run, decoding, image.pixels);
+        decoding->thread = start_thread([decoding, pixels = image.pixels] { decoding->run(pixels); });
     } catch (const std::system_error&) {
         f = std::move(decoding->file);
         head = std::move(decoding->head);

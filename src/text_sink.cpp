@@ -23,7 +23,7 @@ constexpr uint64_t max_capacity = VANTREL_TEXT_BUFFER_BYTES;
 // given.
 class background_writer {
 public:
-    explicit background_writer(FILE* out) : out_(out), thread_([this] { run(); }) {}
+    explicit background_writer(FILE* out) : out_(out), thread_(start_thread([this] { run(); })) {}
 
     ~background_writer()
     {
