@@ -50,28 +50,10 @@ unsigned long process_id()
     return GetCurrentProcessId();
 }
 
-// Where the file that path names will be: links are left to the system.
-bool find_destination(const std::string& path, std::string& destination)
-{
-    destination = path;
-    struct _stat64 st;
-    if (_stat64(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    if ((st.st_mode & _S_IFMT) != _S_IFREG)
-        return false;
-    // A file another program holds open without sharing it, or a read-only
-    // one, cannot be replaced: say so now rather than after all the work.
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(h);
-    return true;
-}
 
 // Shared for deletion, so that the console handler can remove it while it
 // is still open; in text mode, so that line ends become CR LF.
-FILE* create_exclusive(const std::string& path, bool binary, bool& exists)
+FILE* create_exclusive(const std::string& path, bool binary, unsigned, bool& exists)
 {
     const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -107,6 +89,27 @@ bool identity(const char* path, uint64_t& device, uint64_t& file)
     device = info.dwVolumeSerialNumber;
     file = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
     return ok;
+}
+
+// Where the file that path names will be, and what stands there: links are
+// left to the system.
+bool find_destination(const std::string& path, std::string& destination, output_file::existing& there)
+{
+    destination = path;
+    struct _stat64 st;
+    if (_stat64(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    if ((st.st_mode & _S_IFMT) != _S_IFREG)
+        return false;
+    // A file another program holds open without sharing it, or a read-only
+    // one, cannot be replaced: say so now rather than after all the work.
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    there.found = identity(path.c_str(), there.device, there.file);
+    return true;
 }
 
 uint64_t file_offset(FILE* f)
@@ -152,28 +155,26 @@ std::string follow_links(std::string path)
     return path;
 }
 
-mode_t existing_mode = 0;
-
-bool find_destination(const std::string& path, std::string& destination)
+// Where the file that path names will be, and what stands there.
+bool find_destination(const std::string& path, std::string& destination, output_file::existing& there)
 {
     destination = follow_links(path);
     struct stat st;
-    existing_mode = 0;
     if (stat(destination.c_str(), &st) != 0)
         return errno == ENOENT;
-    existing_mode = st.st_mode & 07777;
+    there = {true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), st.st_mode & 07777u};
     return S_ISREG(st.st_mode);
 }
 
-// The new file keeps the permissions of the one it replaces.
-FILE* create_exclusive(const std::string& path, bool, bool& exists)
+// The new file keeps the permissions of the one it replaces (mode, if not 0).
+FILE* create_exclusive(const std::string& path, bool, unsigned mode, bool& exists)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     exists = fd < 0 && errno == EEXIST;
     if (fd < 0)
         return nullptr;
-    if (existing_mode != 0)
-        fchmod(fd, existing_mode);
+    if (mode != 0)
+        fchmod(fd, static_cast<mode_t>(mode));
     FILE* f = fdopen(fd, "w");
     if (!f)
         ::close(fd);
@@ -221,15 +222,15 @@ extern "C" void on_signal(int sig)
 bool output_file::open(const std::string& path, kind how)
 {
     discard();
-    if (!find_destination(path, destination_))
+    replaced_ = {};
+    if (!find_destination(path, destination_, replaced_))
         return false;
-    replacing_ = identity(destination_.c_str(), device_, file_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = destination_ + "." + std::to_string(process_id()) + "-" + std::to_string(++temporary_counter) + ".tmp";
         if (!set_pending(temporary_))
             break;
         bool exists = false;
-        stream_ = create_exclusive(temporary_, how == binary, exists);
+        stream_ = create_exclusive(temporary_, how == binary, replaced_.mode, exists);
         if (stream_) {
             if (how == text)
                 std::setvbuf(stream_, nullptr, _IONBF, 0);
@@ -246,7 +247,7 @@ bool output_file::open(const std::string& path, kind how)
 bool output_file::replaces(const char* path) const
 {
     uint64_t device = 0, file = 0;
-    return replacing_ && identity(path, device, file) && device == device_ && file == file_;
+    return replaced_.found && identity(path, device, file) && device == replaced_.device && file == replaced_.file;
 }
 
 uint64_t output_file::size() const

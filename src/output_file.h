@@ -48,12 +48,18 @@ public:
     // Closes and removes the temporary file; what stood at the path stays.
     void discard();
 
+    // What stands where the file goes: whether anything does, its device and
+    // file number, and its permissions (POSIX).
+    struct existing {
+        bool found = false;
+        uint64_t device = 0, file = 0;
+        unsigned mode = 0;
+    };
+
 private:
     std::string destination_, temporary_;
     FILE* stream_ = nullptr;
-    // The replaced file's identity, if there is one: device and file number.
-    uint64_t device_ = 0, file_ = 0;
-    bool replacing_ = false;
+    existing replaced_;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C, Ctrl-Break and closing
