@@ -179,7 +179,6 @@ bool run_combined(int count, char** files)
     for (int i = 0; i < count && !failed; ++i) {
         append_image(sink, out, files[i], declared, keep, held, complete);
         failed = held.back().failed;
-        release(held, sink, complete, false);
     }
     sink.flush();
     if (release(held, sink, complete, true) && !failed)
