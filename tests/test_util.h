@@ -3,6 +3,7 @@
 #ifndef VANTREL_TEST_UTIL_H
 #define VANTREL_TEST_UTIL_H
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -40,29 +41,52 @@ inline rgb pattern(int x, int y)
     return {uint8_t(x * 37 + y * 11), uint8_t(x * 5 + y * 73 + 1), uint8_t(x * y + 200)};
 }
 
-// A 24-bit bitmap as writers lay it out: pixels top row first (pattern()
-// when empty), stored bottom-up unless height < 0.
+// A picture as binary PPMs hold it (maxval 255): red, green and blue
+// bytes, top row first.
+struct picture {
+    int width = 0, height = 0;
+    bytes rgb{};
+};
+
+// A 24-bit bitmap as writers lay it out: stored bottom-up unless height < 0,
+// rows padded to 4 bytes, gap bytes between the headers and the pixels.
 struct bmp_spec {
     int32_t width = 3, height = 3;
     uint32_t info_size = 40, gap = 0;
     bool last_row_padded = true;
-    std::vector<rgb> pixels{};
+    std::vector<rgb> pixels{};  // top row first; pattern() when empty
 };
 
-inline rgb colour_at(const bmp_spec& s, int x, int y)
+inline picture picture_of(const bmp_spec& s)
 {
-    return s.pixels.empty() ? pattern(x, y) : s.pixels.at(size_t(y * s.width + x));
+    picture p{s.width, std::abs(s.height)};
+    for (int i = 0; i < p.width * p.height; ++i) {
+        const rgb c = s.pixels.empty() ? pattern(i % p.width, i / p.width) : s.pixels.at(size_t(i));
+        p.rgb.insert(p.rgb.end(), {c.r, c.g, c.b});
+    }
+    return p;
 }
 
-// The packed words of a spec's picture, top row first.
-inline std::vector<uint32_t> words_of(const bmp_spec& s)
+// The words a picture converts to, top row first.
+inline std::vector<uint32_t> words_of(const picture& p)
 {
     std::vector<uint32_t> words;
-    for (int y = 0; y < std::abs(s.height); ++y)
-        for (int x = 0; x < s.width; ++x) {
-            const rgb c = colour_at(s, x, y);
-            words.push_back(pack_ycbcr(c.r, c.g, c.b));
-        }
+    for (size_t i = 0; i + 2 < p.rgb.size(); i += 3)
+        words.push_back(pack_ycbcr(p.rgb[i], p.rgb[i + 1], p.rgb[i + 2]));
+    return words;
+}
+
+inline std::vector<uint32_t> words_of(const bmp_spec& s)
+{
+    return words_of(picture_of(s));
+}
+
+// A loaded record's words top row first; the record keeps each row mirrored.
+inline std::vector<uint32_t> words_in(const bmp_image& image)
+{
+    std::vector<uint32_t> words(image.pixels, image.pixels + image.width * image.height);
+    for (auto row = words.begin(); row != words.end(); row += image.width)
+        std::reverse(row, row + image.width);
     return words;
 }
 
@@ -108,32 +132,19 @@ inline bytes assemble(const bmp_parts& p)
     return out;
 }
 
-// A 24-bit bitmap as writers lay it out: stored bottom-up unless height < 0,
-// rows padded to 4 bytes, gap bytes between the headers and the pixels.
 inline bytes make_bmp(const bmp_spec& s)
 {
-    const int h = std::abs(s.height), stride = (3 * s.width + 3) / 4 * 4;
-    bmp_parts p{.info_size = s.info_size, .width = s.width, .height = s.height, .bits = 24, .extra = bytes(s.gap, 0xee)};
-    for (int r = 0; r < h; ++r) {
-        for (int x = 0; x < s.width; ++x) {
-            const rgb c = colour_at(s, x, s.height < 0 ? r : h - 1 - r);
-            p.data.insert(p.data.end(), {c.b, c.g, c.r});
-        }
-        if (r + 1 < h || s.last_row_padded)
-            p.data.resize(p.data.size() + size_t(stride - 3 * s.width), 0xcc);
+    const picture p = picture_of(s);
+    const long row = 3L * p.width, stride = (row + 3) / 4 * 4;
+    bmp_parts parts{.info_size = s.info_size, .width = s.width, .height = s.height, .bits = 24, .extra = bytes(s.gap, 0xee)};
+    for (int r = 0; r < p.height; ++r) {
+        const auto first = p.rgb.begin() + row * (s.height < 0 ? r : p.height - 1 - r);
+        for (auto c = first; c != first + row; c += 3)
+            parts.data.insert(parts.data.end(), {c[2], c[1], c[0]});
+        if (r + 1 < p.height || s.last_row_padded)
+            parts.data.resize(parts.data.size() + size_t(stride - row), 0xcc);
     }
-    return assemble(p);
-}
-
-// Palette entries as blue, green, red and, unless entry_size is 3, a zero.
-inline bytes palette_bytes(const std::vector<rgb>& colours, size_t entry_size = 4)
-{
-    bytes out;
-    for (const rgb& c : colours) {
-        out.insert(out.end(), {c.b, c.g, c.r});
-        out.resize(out.size() + entry_size - 3, 0);
-    }
-    return out;
+    return assemble(parts);
 }
 
 template <class Bytes>
@@ -148,12 +159,6 @@ inline std::string read_file(const fs::path& path)
     s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
-
-// A binary PPM ("P6", maxval 255), as the corpus's reference renderings.
-struct picture {
-    int width = 0, height = 0;
-    bytes rgb{};  // top row first
-};
 
 inline picture read_ppm(const fs::path& path)
 {
@@ -179,17 +184,15 @@ struct scratch_dir {
 // lines with CR LF on Windows. This gives such text back with LF endings, so
 // that one expectation serves both systems; a line end that lacks its CR, or
 // a CR out of place, stays visible and fails the comparison.
-inline std::string lf_text(const std::string& text)
+inline std::string lf_text(std::string text)
 {
 #ifdef _WIN32
     std::string lf;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
+    for (size_t i = 0; i < text.size(); ++i)
         if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
-            lf += "<LF without CR>";
-        lf += text[i];
-    }
+            lf += "<LF without CR>\n";
+        else if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n')
+            lf += text[i];
     return lf;
 #else
     return text;
@@ -258,9 +261,14 @@ inline run_result run_in(const fs::path& dir, const std::string& command)
 #endif
 
 #ifdef VANTREL_EXE
-// The built program as command lines name it. Windows resolves a path that
-// lacks a drive against the current drive, so it gets one here.
-inline const std::string program = fs::absolute(VANTREL_EXE).string();
+// Command lines name the programs as users do, found on PATH.
+inline const bool programs_on_path = [] {
+#ifdef _WIN32
+    return _putenv_s("PATH", (fs::absolute(VANTREL_EXE).parent_path().string() + ";" + std::getenv("PATH")).c_str()) == 0;
+#else
+    return setenv("PATH", (fs::absolute(VANTREL_EXE).parent_path().string() + ":" + std::getenv("PATH")).c_str(), 1) == 0;
+#endif
+}();
 #endif
 
 const std::string banner_text = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";

@@ -22,7 +22,7 @@ protected:
             write_file(dir_.path / (name + L".bmp"), make_bmp(ab));
     }
 
-    run_result run(const std::string& args) { return run_in(dir_.path, quoted(program) + " " + args); }
+    run_result run(const std::string& args) { return run_in(dir_.path, "vantrel " + args); }
 
     // A header by a name as the program gets it, which the ANSI functions read.
     std::string header(const std::string& name) const
