@@ -12,17 +12,8 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include "bmp.h"
@@ -199,66 +190,26 @@ inline std::string lf_text(std::string text)
 #endif
 }
 
-// A word of a command line that reaches the program unchanged.
-inline std::string quoted(const std::string& word)
-{
-#ifdef _WIN32
-    return '"' + word + '"';
-#else
-    return "'" + word + "'";
-#endif
-}
-
 struct run_result {
     int status;
     std::string output;  // standard output (lf_text); standard error must stay empty
 };
 
+// Runs a command line in dir through the system's shell, sh or cmd.exe, all
+// of its output captured.
+inline run_result run_in(const fs::path& dir, const std::string& command)
+{
 #ifdef _WIN32
-// Starts the command line in dir directly, as build tools do, not through
-// cmd.exe: the program gets exactly this line, wildcards and all, and its
-// runtime splits and expands it.
-inline run_result run_in(const fs::path& dir, const std::string& command)
-{
-    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    const auto create = [&](const fs::path& p) {
-        return CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    const HANDLE out = create(dir / ".out"), err = create(dir / ".err");
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    std::string line = command;
-    DWORD status = DWORD(-1);
-    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-        CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir.string().c_str(), &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &status);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(out);
-    CloseHandle(err);
-    run_result r{int(status), lf_text(read_file(dir / ".out")) + read_file(dir / ".err")};
-    fs::remove(dir / ".out");
-    fs::remove(dir / ".err");
-    return r;
-}
+    const int status = std::system(("cd /d \"" + dir.string() + "\" && " + command + " >.out 2>.err").c_str());
 #else
-// Runs a shell command line in dir, all of its output captured.
-inline run_result run_in(const fs::path& dir, const std::string& command)
-{
-    const int raw = std::system(("cd " + quoted(dir.string()) + " && { " + command + "\n} >.out 2>.err").c_str());
-    run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir / ".out") + read_file(dir / ".err")};
+    const int raw = std::system(("cd '" + dir.string() + "' && { " + command + "\n} >.out 2>.err").c_str());
+    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    run_result r{status, lf_text(read_file(dir / ".out")) + read_file(dir / ".err")};
     fs::remove(dir / ".out");
     fs::remove(dir / ".err");
     return r;
 }
-#endif
 
 #ifdef VANTREL_EXE
 // Command lines name the programs as users do, found on PATH.

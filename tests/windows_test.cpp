@@ -5,6 +5,8 @@
 // read here has to end its lines in CR LF (lf_text).
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <algorithm>
 
 #include "test_util.h"
@@ -96,7 +98,8 @@ TEST_F(WindowsCli, ReportsWhatWindowsRefuses)
     write_file(dir_.path / "huge.bmp", assemble({.width = 32768, .height = 32768, .compression = 1, .extra = bytes(8), .data = {0, 1}}));
     const HANDLE held = CreateFileA((dir_.path / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
     for (const auto& [name, error] : cases) {
-        const run_result r = run("ab.bmp " + name + " top.bmp");
+        // cmd.exe would take < and | for redirections
+        const run_result r = run("ab.bmp " + (name.find_first_of("<|") == std::string::npos ? name : '"' + name + '"') + " top.bmp");
         EXPECT_EQ(r.status, 1) << name;
         EXPECT_EQ(r.output, "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading " + name + "\nerror: " + error + "\n");
     }
