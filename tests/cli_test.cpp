@@ -7,6 +7,10 @@
 
 #include "test_util.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 const bmp_spec ab{.width = 2, .height = 2, .pixels = {white, black, red, blue}};  // top row first
@@ -42,18 +46,32 @@ protected:
     {
         for (const transcript& t : runs) {
             SCOPED_TRACE(t.command);
+            std::error_code held;  // as top.h may be on Windows
             for (const char* header : {"ab.h", "odd.h", "top.h", "big.h", "data.h", "ab.png"})
-                fs::remove(dir_ / header);
+                fs::remove(dir_ / header, held);
             run_result r = run_in(dir_.path, t.command);
             // strace's own complaints about signals in a delay
             r.output = std::regex_replace(r.output, std::regex("strace: [^\n]*\n"), "");
             EXPECT_EQ(r.output, t.output);
             EXPECT_EQ(r.status, t.output.find("error: ") == std::string::npos ? 0 : 1);
             for (const auto& [name, text] : t.files)
-                EXPECT_TRUE((fs::exists(dir_ / name) ? lf_text(read_file(dir_ / name)) : "") == text) << name;
+                EXPECT_TRUE((fs::exists(path_of(name)) ? lf_text(read_file(path_of(name))) : "") == text) << name;
             for (const auto& entry : fs::directory_iterator(dir_.path))
                 EXPECT_NE(entry.path().extension(), ".tmp");
         }
+    }
+
+    // A file by its name as the program gets it: in the ANSI code page on
+    // Windows, which the ANSI functions read.
+    fs::path path_of(const std::string& name) const
+    {
+#ifdef _WIN32
+        std::wstring wide(name.size(), L'\0');
+        wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), wide.data(), int(wide.size()))));
+        return dir_.path / wide;
+#else
+        return dir_ / name;
+#endif
     }
 
     scratch_dir dir_;
@@ -199,6 +217,61 @@ TEST_F(Cli, PreviewRefusesWhatVantrelDidNotWrite)
                         std::string(line >= 9 ? "Writing ab.png\n" : "") + "error: bad.h:" + std::to_string(line) + ": " + reason + "\n",
                         {{"ab.png", ""}}});
     check(runs);
+#endif
+}
+
+// What Windows does differently. A pattern is replaced where it stands by
+// the names it matches, in the order the system lists them, and either
+// separator works. A name outside ASCII reaches the program in the ANSI code
+// page, typed or matched, and has to name the same files when the bitmap is
+// opened and the header written; the bitmaps are made with the wide API, as
+// Explorer makes them. Device names and characters Windows does not allow
+// fail as a missing file does, and a pattern that matches nothing arrives as
+// typed. A header that another program holds open without sharing it, as
+// editors hold the ones they show, is found before any work is done. On 32
+// bits, the 2^32 bytes of words of 32768 x 32768 pixels make 0 in a size_t.
+TEST_F(Cli, RunsAsWindowsRunsIt)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "Windows only";
+#else
+    fs::create_directories(dir_.path / "pics/sub");
+    for (const std::wstring name : {L"pics/one", L"pics/two", L"pics/sub/3", L"pics/sub/it\u2019s", L"pics/sub/\u20ac"})
+        fs::copy_file(dir_ / "ab.bmp", dir_.path / (name + L".bmp"));
+    std::vector<transcript> runs;
+    // A command line in both modes, which load the bitmaps given (each a copy
+    // of ab.bmp) and declare their identifiers.
+    const auto converts = [&](const std::string& args, const std::vector<std::pair<std::string, std::string>>& names) {
+        transcript single{"vantrel " + args, ""}, combined{"vantrel -a " + args, "Making data.h\n", {{"data.h", banner_text}}};
+        for (const auto& [name, id] : names) {
+            const std::string stem = name.substr(0, name.size() - 4), text = expected_declarations(id, 2, 2, words_of(ab));
+            single.output += "Loading " + name + "\nWriting " + stem + ".h\nWriting " + stem + "\n";
+            single.files.push_back({stem + ".h", banner_text + text});
+            combined.output += "Loading " + name + "\nWriting " + stem + "\n";
+            combined.files[0].second += text;
+        }
+        single.output += "Done\n", combined.output += "Done\n";
+        runs.insert(runs.end(), {single, combined});
+    };
+    converts("pics\\*.bmp", {{"pics\\one.bmp", "one"}, {"pics\\two.bmp", "two"}});
+    converts("a-b.bmp pics\\sub/3*.bmp ab.bmp", {{"a-b.bmp", "a_b"}, {"pics\\sub/3.bmp", "img_3"}, {"ab.bmp", "ab"}});
+    if (GetACP() == 1252) {  // the names outside ASCII are written for code page 1252
+        converts("pics\\sub\\it\x92s.bmp pics/sub/\x80.bmp", {{"pics\\sub\\it\x92s.bmp", "it_s"}, {"pics/sub/\x80.bmp", "_"}});
+        converts("pics\\sub\\*.bmp", {{"pics\\sub\\3.bmp", "img_3"}, {"pics\\sub\\it\x92s.bmp", "it_s"}, {"pics\\sub\\\x80.bmp", "_"}});
+    }
+    std::vector<std::pair<std::string, std::string>> refusals = {{"top.bmp", "can't write file top.h"}};
+    // cmd.exe would take < and | for redirections.
+    for (const std::string name : {"CON", "nul", "COM1.bmp", "pics\\aux.bmp", "CONOUT$", "\"a<b.bmp\"", "\"a|b.bmp\"", "a:b.bmp", "none*.bmp"})
+        refusals.push_back({name, "can't open file " + std::regex_replace(name, std::regex("\""), "")});
+    write_file(dir_ / "vast.bmp", assemble({.width = 32768, .height = 32768, .compression = 1, .extra = bytes(8), .data = {0, 1}}));
+    if (sizeof(void*) == 4)
+        refusals.push_back({"vast.bmp", "out of memory"});
+    for (const auto& [name, error] : refusals)
+        runs.push_back({"vantrel ab.bmp " + name + " top.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading " +
+                        std::regex_replace(name, std::regex("\""), "") + "\nerror: " + error + "\n", {{"ab.h", ab_text}}});
+    const HANDLE held = CreateFileA((dir_ / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
+    check(runs);
+    CloseHandle(held);
 #endif
 }
 
