@@ -104,16 +104,13 @@ inline bytes assemble(const bmp_parts& p)
 {
     bytes out(14 + p.info_size, 0);
     out[0] = 'B', out[1] = 'M';
-    const bool core = p.info_size == 12;
     patch(out, 14, p.info_size);
-    patch(out, 18, uint32_t(p.width), core ? 2 : 4);
-    patch(out, core ? 20 : 22, uint32_t(p.height), core ? 2 : 4);
-    patch(out, core ? 22 : 26, 1, 2);
-    patch(out, core ? 24 : 28, p.bits, 2);
-    if (p.info_size >= 40) {
-        patch(out, 30, p.compression);
-        patch(out, 46, p.colours);
-    }
+    patch(out, 18, uint32_t(p.width));
+    patch(out, 22, uint32_t(p.height));
+    patch(out, 26, 1, 2);
+    patch(out, 28, p.bits, 2);
+    patch(out, 30, p.compression);
+    patch(out, 46, p.colours);
     for (size_t i = 0; i < p.header_masks.size(); ++i)
         patch(out, 54 + 4 * i, p.header_masks[i]);
     out.insert(out.end(), p.extra.begin(), p.extra.end());
