@@ -283,34 +283,31 @@ TEST_F(Cli, GeneratedHeadersCompileAsCAndCxx)
 #ifdef _WIN32
     GTEST_SKIP() << "the compilers are the build machine's";
 #else
-    fs::create_directory(dir_ / "pics");
-    fs::copy_file(dir_ / "odd.bmp", dir_ / "pics/logo.bmp");
-    fs::copy_file(dir_ / "odd.bmp", dir_ / "my-icon.bmp");
-    fs::copy_file(dir_ / "ab.bmp", dir_ / "1.bmp");
-    fs::copy_file(dir_ / "top.bmp", dir_ / "int.bmp");
-    std::vector<std::pair<std::string, bmp_spec>> shown = {{"ab", ab}, {"my_icon", odd}, {"img_1", ab}, {"img_int", top}};
-    std::string args = "vantrel -a ab.bmp my-icon.bmp 1.bmp int.bmp", includes, calls;
-    // Names from the standard headers, which the program includes first.
+    // Bitmaps named as what the standard headers declare, or as no
+    // identifier at all, each shown by the identifier it gets; and beside
+    // data.h, a single header.
+    std::vector<std::tuple<std::string, std::string, bmp_spec>> images = {
+        {"ab", "ab", ab}, {"my-icon", "my_icon", odd}, {"1", "img_1", ab}, {"int", "img_int", top}};
     for (const std::string name : {"main", "NULL", "EOF", "time", "exit", "int8_t", "size_t", "errno", "I", "LC_ALL",
-                                   "va_list", "FLT_EPSILON", "PRId64", "SIGINT", "EINVAL", "memory_order_relaxed"}) {
-        fs::copy_file(dir_ / "ab.bmp", dir_ / (name + ".bmp"));
-        args += " " + name + ".bmp";
-        shown.push_back({"img_" + name, ab});
-    }
-    shown.push_back({"logo", odd});
-    for (const char* h : {"assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale",
-                          "math", "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbool", "stddef", "stdint",
-                          "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar", "wctype"})
-        includes += std::string("#include <") + h + ".h>\n";
-    std::string want;
-    for (const auto& [id, spec] : shown) {
+                                   "va_list", "FLT_EPSILON", "PRId64", "SIGINT", "EINVAL", "memory_order_relaxed"})
+        images.push_back({name, "img_" + name, ab});
+    images.push_back({"pics/logo", "logo", odd});
+    fs::create_directory(dir_ / "pics");
+    std::string args = "vantrel -a", includes, calls, want;
+    for (const auto& [file, id, spec] : images) {
+        write_file(dir_ / (file + ".bmp"), make_bmp(spec));
+        args += " " + file + ".bmp";
         calls += " SHOW(" + id + ");";
         char line[64];
         std::snprintf(line, sizeof line, "%s %d %d %d %08x\n", id.c_str(), spec.width, std::abs(spec.height),
                       spec.width * std::abs(spec.height), words_of(spec)[0]);
         want += line;
     }
-    ASSERT_EQ(run_in(dir_.path, args + " && vantrel pics/logo.bmp").status, 0);
+    for (const char* h : {"assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale",
+                          "math", "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbool", "stddef", "stdint",
+                          "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar", "wctype"})
+        includes += std::string("#include <") + h + ".h>\n";
+    ASSERT_EQ(run_in(dir_.path, std::regex_replace(args, std::regex(" pics/logo.bmp"), "") + " && vantrel pics/logo.bmp").status, 0);
     write_file(dir_ / "show.c", includes + "#include \"data.h\"\n#include \"pics/logo.h\"\n"
                "#define SHOW(n) printf(\"%s %u %u %u %08x\\n\", #n, n##_x, n##_y, (unsigned)(sizeof n / sizeof n[0]), n[0])\n"
                "int main(void) {" + calls + " return 0; }\n");
