@@ -12,14 +12,9 @@ protected:
     bmp_error load(const bytes& data)
     {
         write_file(dir_ / "in.bmp", data);
-        return load_path(dir_ / "in.bmp");
-    }
-
-    bmp_error load_path(const fs::path& path)
-    {
         free_bmp(image_);
         bmp_error error = bmp_error::none;
-        image_ = load_bmp(path.string().c_str(), error);
+        image_ = load_bmp((dir_ / "in.bmp").string().c_str(), error);
         EXPECT_EQ(image_ == nullptr, error != bmp_error::none);
         return error;
     }
@@ -132,26 +127,6 @@ TEST_F(Reader, RejectsMasksThatCannotBeRead)
              {0x7c01, 0x3e0, 0x1e}, {0x7c00, 0x7e0, 0x1f}, {0x7c00, 0x3e0, 0x1f, 0x8001}, {0x7c000, 0x3e0, 0x1f}}) {
         const bmp_parts p{.info_size = 124, .bits = 16, .compression = 3, .header_masks = masks, .data = {0, 0}};
         EXPECT_EQ(load(assemble(p)), bmp_error::bad_format) << testing::PrintToString(masks);
-    }
-}
-
-// A million pixels and more are converted on a thread while the caller
-// goes on: rows arrive top first whichever way the file stores them, and a
-// record released before its conversion ends stops it cleanly.
-TEST_F(Reader, ConvertsBigPicturesWhileTheCallerGoesOn)
-{
-    for (const int height : {1024, -1024}) {
-        const bmp_spec spec{.width = 1100, .height = height};
-        write_file(dir_ / "big.bmp", make_bmp(spec));
-        bmp_error error = bmp_error::none;
-        free_bmp(load_bmp((dir_ / "big.bmp").string().c_str(), error));
-        ASSERT_EQ(load_path(dir_ / "big.bmp"), bmp_error::none);
-        ASSERT_NE(image_->decoding, nullptr);
-        ASSERT_TRUE(wait_for_rows(*image_, 1));
-        EXPECT_EQ(image_->pixels[1099], words_of(spec)[0]);
-        ASSERT_TRUE(wait_for_rows(*image_, 1024));
-        EXPECT_EQ(decoding_error(*image_), bmp_error::none);
-        EXPECT_EQ(words_in(*image_), words_of(spec));
     }
 }
 
