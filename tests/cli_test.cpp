@@ -102,12 +102,13 @@ TEST_F(Cli, RunsAsTranscribed)
          {{"big.h", banner_text + expected_declarations("big", 1100, 1024, words_of(big))}}},
         {"vantrel wall.bmp", "Loading wall.bmp\nerror: can't write file wall.h\n"},
     };
-    // An image whose identifiers data.h already declares; "ab" declares ab_x.
-    for (const auto& [first, second, id] : {std::tuple{"ab", "ab", "ab"}, {"a-b", "a_b", "a_b"}, {"ab", "ab_x", "ab_x"}})
+    // An image whose identifiers data.h already declares; ab declares ab_x.
+    for (const auto& [first, second, first_id, id] : {std::tuple{"ab", "ab", "ab", "ab"}, {"a-b", "a_b", "a_b", "a_b"},
+                                                      {"ab", "ab_x", "ab", "ab_x"}, {"ab_x", "ab", "ab_x", "ab"}})
         runs.push_back({"vantrel -a " + std::string(first) + ".bmp " + second + ".bmp odd.bmp",
                         "Making data.h\nLoading " + std::string(first) + ".bmp\nWriting " + first + "\nLoading " + second +
                             ".bmp\nerror: duplicate image name " + id + "\n",
-                        {{"data.h", banner_text + expected_declarations(id == std::string("ab_x") ? "ab" : id, 2, 2, words_of(ab))}}});
+                        {{"data.h", banner_text + expected_declarations(first_id, 2, 2, words_of(ab))}}});
     const std::pair<std::string, std::string> failures[] = {
         {"missing.bmp", "can't open file missing.bmp"}, {"dir.bmp", "can't open file dir.bmp"}, {"-b", "can't open file -b"},
         {"ba.bmp", "wrong BMP format"}, {"jpeg.bmp", "unsupported BMP format"}, {"cut.bmp", "truncated BMP file"},
@@ -170,6 +171,9 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
         // Two runs at once each put a whole header in place.
         {"vantrel big.bmp >/dev/null & vantrel big.bmp >/dev/null && wait $!", "", {{"big.h", big_text}}},
         {"vantrel -a big.bmp >/dev/null & vantrel -a big.bmp >/dev/null && wait $!", "", {{"data.h", big_text}}},
+        // A header reached by a link is replaced through it, keeping its permissions.
+        {"echo old >kept.h && chmod 604 kept.h && ln -s kept.h ab.h && vantrel ab.bmp >/dev/null && test -L ab.h && "
+         "stat -c %a kept.h", "604\n", {{"kept.h", ab_text}}},
         // Closed standard output is not handed to data.h; a full one fails the run.
         {"vantrel -a ab.bmp >&-", "", {{"data.h", ab_text}}},
         {"vantrel ab.bmp >/dev/full", "error: can't write standard output\n", {{"ab.h", ab_text}}},

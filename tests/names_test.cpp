@@ -21,7 +21,7 @@ TEST(Names, HeaderNamesAndIdentifiers)
     const char* backslashed = "pics_logo";
 #endif
     const std::pair<const char*, const char*> ids[] = {
-        {"logo", "logo"}, {"a/b/c_d", "c_d"}, {"my-icon", "my_icon"}, {"caf\xc3\xa9", "caf__"}, {"9lives", "img_9lives"},
+        {"logo", "logo"}, {"a/b/c_d", "c_d"}, {"my-icon", "my_icon"}, {"caf\xc3\xa9", "caf__"}, {"9lives", "img_9lives"}, {"0day", "img_0day"},
         {"pics/", "img_"}, {"int", "img_int"}, {"and", "img_and"}, {"Int", "Int"}, {"pics\\logo", backslashed},
         {"main", "img_main"}, {"Main", "Main"}, {"_Logo", "_Logo"}, {"island", "island"},
     };

@@ -38,10 +38,10 @@ TEST_F(Reader, ReadsEveryLayoutOfThePicture)
             }
 }
 
-// A few files for each way a header fails that the corpus does not show,
-// and none that reads a value the file does not hold. Masks must be
-// non-zero, contiguous, disjoint (from alpha too) and inside the pixel; the
-// corpus checks how every kind of mask is read.
+// A few files for each way a bitmap fails that the corpus does not show,
+// none of which may read a value the file does not hold, and the largest
+// sides that pass. Masks must be non-zero, contiguous, disjoint (from alpha
+// too) and inside the pixel; the corpus checks how every kind of mask is read.
 TEST_F(Reader, RejectsEachFaultWithItsOwnError)
 {
     const auto fault = bmp_error::bad_format, unsupported = bmp_error::unsupported, big = bmp_error::too_large,
@@ -60,6 +60,8 @@ TEST_F(Reader, RejectsEachFaultWithItsOwnError)
         files.push_back({bytes(good.begin(), good.begin() + long(kept)), error});
         patch(files.back().first, at, value, size);
     }
+    files.push_back({make_bmp({.width = 1, .height = 65535}), bmp_error::none});  // the tallest picture
+    files.push_back({assemble({.colours = 2, .extra = bytes(8), .data = {2, 0, 0, 0}}), fault});  // index past the palette
     files.push_back({good, big});  // each side fits, 2^31 + 32767 pixels do not
     patch(files.back().first, 18, 65535), patch(files.back().first, 22, 32769);
     for (const std::vector<uint32_t>& masks : std::vector<std::vector<uint32_t>>{
@@ -100,6 +102,7 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
         {rle(2, 2, 1, {2, 0xab}), none, {10, 11}},
         {rle(1, 2, 2, {3, 4, 0, 0, 0, 3, 5, 6, 7, 0, 0, 1}), none, {5, 6, 4, 4}},
         {rle(2, 3, 1, {0, 7, 0x12, 0x34, 0x56, 0x70, 0, 1}), none, {1, 2, 3}},
+        {rle(1, 2, 2, {4, 1, 0, 2, 0, 1, 0, 1}), none, {0, 0, 1, 1}},  // a run past the edge ends there
         {rle(1, 4, 2, {0, 2, 5, 0}), fault, {}},                    // delta past the right edge
         {rle(1, 4, 1, {4, 1, 0, 0, 1, 1}), fault, {}},              // run above the top row
         {rle(1, 4, 1, {0, 4, 1, 2, 3, 17}), fault, {}},             // index past the palette
