@@ -137,7 +137,9 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
     fs::copy_file(dir_ / "big.bmp", dir_ / "unreadable.bmp");
     fs::copy_file(dir_ / "big.bmp", dir_ / "slow.bmp");
     fs::copy_file(VANTREL_REGRESSIONS "/rle8-huge-bad-index.bmp", dir_ / "bad-rle.bmp");
+    // Reads of unreadable.bmp from the first or the second on fail as I/O errors.
     const std::string failing_reads = "strace -f -qq -o /dev/null -e trace=read -P unreadable.bmp -e inject=read:error=EIO:when=2+ ";
+    const std::string failing_open = std::regex_replace(failing_reads, std::regex("when=2"), "when=1");
     const std::string slow_reads = "strace -f -qq -o /dev/null -e trace=read -P slow.bmp -e inject=read:delay_enter=200000 ";
     const std::string old = "old\n", memory_limit = "ulimit -v 1000000 && ", file_limit = "ulimit -f 2000 && ";
     const std::string big_bytes = read_file(dir_ / "big.bmp");
@@ -147,6 +149,7 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
         // A broken RLE stream fails before the buffer its header claims.
         {memory_limit + "vantrel bad-rle.bmp", "Loading bad-rle.bmp\nerror: wrong BMP format\n"},
         {"mkfifo fifo.bmp && vantrel fifo.bmp", "Loading fifo.bmp\nerror: can't open file fifo.bmp\n"},
+        {failing_open + "vantrel unreadable.bmp", "Loading unreadable.bmp\nerror: can't read file unreadable.bmp\n"},
         {"echo old >unreadable.h && " + failing_reads + "vantrel unreadable.bmp", "Loading unreadable.bmp\nWriting "
          "unreadable.h\nWriting unreadable\nerror: can't read file unreadable.bmp\n", {{"unreadable.h", old}}},
         {"echo old >big.h && " + file_limit + "vantrel big.bmp", "Loading big.bmp\nWriting big.h\nWriting big\nerror: can't write file big.h\n",
@@ -168,6 +171,8 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
          {{"t2.bmp", big_bytes}}},
         {"cp big.bmp t3.h && ln -s t3.h t3.bmp && vantrel t3.bmp", "Loading t3.bmp\nerror: can't write file t3.h\n",
          {{"t3.h", big_bytes}}},
+        {"cp big.bmp t4.bmp && ln -s t4.bmp data.h && vantrel -a t4.bmp", "Making data.h\nLoading t4.bmp\nerror: can't "
+         "write file data.h\n", {{"t4.bmp", big_bytes}}},
         // Two runs at once each put a whole header in place.
         {"vantrel big.bmp >/dev/null & vantrel big.bmp >/dev/null && wait $!", "", {{"big.h", big_text}}},
         {"vantrel -a big.bmp >/dev/null & vantrel -a big.bmp >/dev/null && wait $!", "", {{"data.h", big_text}}},

@@ -48,7 +48,8 @@ TEST_F(Reader, RejectsEachFaultWithItsOwnError)
                truncated = bmp_error::truncated;
     // The first bytes kept of a good file, with a little-endian field patched: at, size, value, kept.
     const std::tuple<size_t, size_t, uint32_t, size_t, bmp_error> cases[] = {
-        {1, 1, 'A', 90, fault}, {0, 0, 0, 30, fault}, {22, 4, 0, 90, fault},  // signature, cut in the headers, no rows
+        {1, 1, 'A', 90, fault}, {0, 0, 0, 30, fault},  // signature, cut in the headers
+        {18, 4, 0, 90, fault}, {22, 4, 0, 90, fault},  // no columns, no rows
         {10, 4, 53, 90, fault}, {10, 4, 91, 90, fault},  // pixel data inside the headers, past the end
         {28, 2, 8, 90, fault},  // a palette image without room for a palette
         {30, 4, 4, 90, unsupported}, {18, 4, 65536, 90, big}, {22, 4, uint32_t(-65536), 90, big},
@@ -62,11 +63,12 @@ TEST_F(Reader, RejectsEachFaultWithItsOwnError)
     }
     files.push_back({make_bmp({.width = 1, .height = 65535}), bmp_error::none});  // the tallest picture
     files.push_back({assemble({.colours = 2, .extra = bytes(8), .data = {2, 0, 0, 0}}), fault});  // index past the palette
+    files.push_back({assemble({.bits = 4, .compression = 1, .extra = bytes(64), .data = {0, 1}}), fault});  // RLE8 of 4 bits
     files.push_back({good, big});  // each side fits, 2^31 + 32767 pixels do not
     patch(files.back().first, 18, 65535), patch(files.back().first, 22, 32769);
     for (const std::vector<uint32_t>& masks : std::vector<std::vector<uint32_t>>{
              {0x7c01, 0x3e0, 0x1e}, {0x7c00, 0x7e0, 0x1f}, {0x7c00, 0x3e0, 0x1f, 0x8001}, {0x7c000, 0x3e0, 0x1f}})
-        files.push_back({assemble({.info_size = 124, .bits = 16, .compression = 3, .header_masks = masks, .data = {0, 0}}), fault});
+        files.push_back({assemble({.info_size = 56, .bits = 16, .compression = 3, .header_masks = masks, .data = {0, 0}}), fault});
     for (size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(load(files[i].first), files[i].second) << "file " << i;
 }
@@ -103,6 +105,7 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
         {rle(1, 2, 2, {3, 4, 0, 0, 0, 3, 5, 6, 7, 0, 0, 1}), none, {5, 6, 4, 4}},
         {rle(2, 3, 1, {0, 7, 0x12, 0x34, 0x56, 0x70, 0, 1}), none, {1, 2, 3}},
         {rle(1, 2, 2, {4, 1, 0, 2, 0, 1, 0, 1}), none, {0, 0, 1, 1}},  // a run past the edge ends there
+        {rle(1, 2, 1, {0, 2, 2, 0, 0, 1}), none, {0, 0}},            // delta to the right edge
         {rle(1, 4, 2, {0, 2, 5, 0}), fault, {}},                    // delta past the right edge
         {rle(1, 4, 1, {4, 1, 0, 0, 1, 1}), fault, {}},              // run above the top row
         {rle(1, 4, 1, {0, 4, 1, 2, 3, 17}), fault, {}},             // index past the palette
