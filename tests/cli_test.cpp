@@ -20,7 +20,7 @@ const bmp_spec top{.width = 3, .height = -2};
 // are formatted on another and written on a third.
 const bmp_spec big{.width = 1100, .height = 1024};
 
-const std::string ab_text = banner_text + expected_declarations("ab", 2, 2, {0xfe80fe80, 0x00800080, 0x4c544cff, 0x1dff1d6b});
+const std::string ab_header = banner_text + expected_declarations("ab", 2, 2, {0xfe80fe80, 0x00800080, 0x4c544cff, 0x1dff1d6b});
 const std::string odd_text = expected_declarations("odd", 5, 3, words_of(odd));
 
 // A command line, all it prints, and what files hold afterwards ("" for
@@ -93,10 +93,10 @@ TEST_F(Cli, RunsAsTranscribed)
         {"vantrel", "Usage: vantrel file.bmp ...\n"},
         {"vantrel ab.bmp odd.bmp top.bmp 7", "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading odd.bmp\nWriting odd.h\n"
          "Writing odd\nLoading top.bmp\nWriting top.h\nWriting top\nLoading 7\nWriting 7.h\nWriting 7\nDone\n",
-         {{"ab.h", ab_text}, {"odd.h", banner_text + odd_text}, {"top.h", banner_text + top_text},
+         {{"ab.h", ab_header}, {"odd.h", banner_text + odd_text}, {"top.h", banner_text + top_text},
           {"7.h", banner_text + expected_declarations("img_7", 2, 2, words_of(ab))}}},
         {"vantrel -all ab.bmp odd.bmp top.bmp", "Making data.h\nLoading ab.bmp\nWriting ab\nLoading odd.bmp\nWriting odd\n"
-         "Loading top.bmp\nWriting top\nDone\n", {{"data.h", ab_text + odd_text + top_text}, {"ab.h", ""}}},
+         "Loading top.bmp\nWriting top\nDone\n", {{"data.h", ab_header + odd_text + top_text}, {"ab.h", ""}}},
         {"vantrel -a", "Making data.h\nDone\n", {{"data.h", banner_text}}},
         {"vantrel big.bmp", "Loading big.bmp\nWriting big.h\nWriting big\nDone\n",
          {{"big.h", banner_text + expected_declarations("big", 1100, 1024, words_of(big))}}},
@@ -117,9 +117,9 @@ TEST_F(Cli, RunsAsTranscribed)
     for (const auto& [name, error] : failures) {
         const std::string failing = "Loading " + name + "\nerror: " + error + "\n";
         runs.push_back({"vantrel ab.bmp " + name + " odd.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab\n" + failing,
-                        {{"ab.h", ab_text}, {name.substr(0, name.size() - 3) + "h", ""}, {"odd.h", ""}}});
+                        {{"ab.h", ab_header}, {name.substr(0, name.size() - 3) + "h", ""}, {"odd.h", ""}}});
         runs.push_back({"vantrel -a ab.bmp " + name + " odd.bmp", "Making data.h\nLoading ab.bmp\nWriting ab\n" + failing,
-                        {{"data.h", ab_text}}});
+                        {{"data.h", ab_header}}});
     }
     check(runs);
 }
@@ -161,9 +161,9 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
         {"echo old >slow.h && " + slow_reads + "timeout --preserve-status -s INT 0.5 vantrel slow.bmp; echo status $?",
          "status 130\n", {{"slow.h", old}}},
         {"echo old >data.h && " + failing_reads + "vantrel -a ab.bmp unreadable.bmp", "Making data.h\nLoading ab.bmp\n"
-         "Writing ab\nLoading unreadable.bmp\nWriting unreadable\nerror: can't read file unreadable.bmp\n", {{"data.h", ab_text}}},
+         "Writing ab\nLoading unreadable.bmp\nWriting unreadable\nerror: can't read file unreadable.bmp\n", {{"data.h", ab_header}}},
         {"echo old >data.h && " + file_limit + "vantrel -a ab.bmp big.bmp", "Making data.h\nLoading ab.bmp\nWriting ab\nLoading big.bmp\nWriting big\n"
-         "error: can't write file data.h\n", {{"data.h", ab_text}}},
+         "error: can't write file data.h\n", {{"data.h", ab_header}}},
         // A header that is its own input would destroy it as it replaced it.
         {"cp big.bmp t1.bmp && ln -s t1.bmp t1.h && vantrel t1.bmp", "Loading t1.bmp\nerror: can't write file t1.h\n",
          {{"t1.bmp", big_bytes}}},
@@ -178,10 +178,10 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
         {"vantrel -a big.bmp >/dev/null & vantrel -a big.bmp >/dev/null && wait $!", "", {{"data.h", big_text}}},
         // A header reached by a link is replaced through it, keeping its permissions.
         {"echo old >kept.h && chmod 604 kept.h && ln -s kept.h ab.h && vantrel ab.bmp >/dev/null && test -L ab.h && "
-         "stat -c %a kept.h", "604\n", {{"kept.h", ab_text}}},
+         "stat -c %a kept.h", "604\n", {{"kept.h", ab_header}}},
         // Closed standard output is not handed to data.h; a full one fails the run.
-        {"vantrel -a ab.bmp >&-", "", {{"data.h", ab_text}}},
-        {"vantrel ab.bmp >/dev/full", "error: can't write standard output\n", {{"ab.h", ab_text}}},
+        {"vantrel -a ab.bmp >&-", "", {{"data.h", ab_header}}},
+        {"vantrel ab.bmp >/dev/full", "error: can't write standard output\n", {{"ab.h", ab_header}}},
     };
 #ifdef VANTREL_SANITIZED
     // Sanitizer runtimes cannot start under an address-space limit, and their
@@ -275,7 +275,7 @@ TEST_F(Cli, RunsAsWindowsRunsIt)
         refusals.push_back({"vast.bmp", "out of memory"});
     for (const auto& [name, error] : refusals)
         runs.push_back({"vantrel ab.bmp " + name + " top.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading " +
-                        std::regex_replace(name, std::regex("\""), "") + "\nerror: " + error + "\n", {{"ab.h", ab_text}}});
+                        std::regex_replace(name, std::regex("\""), "") + "\nerror: " + error + "\n", {{"ab.h", ab_header}}});
     const HANDLE held = CreateFileA((dir_ / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
     check(runs);
     CloseHandle(held);
