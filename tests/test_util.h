@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -196,6 +197,18 @@ struct run_result {
 // of its output captured.
 inline run_result run_in(const fs::path& dir, const std::string& command)
 {
+#ifdef VANTREL_EXE
+    // Command lines name the programs as users do, found on PATH.
+    static const bool on_path = [] {
+        const std::string bin = fs::absolute(VANTREL_EXE).parent_path().string();
+#ifdef _WIN32
+        return _putenv_s("PATH", (bin + ";" + std::getenv("PATH")).c_str()) == 0;
+#else
+        return setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1) == 0;
+#endif
+    }();
+    (void)on_path;
+#endif
 #ifdef _WIN32
     const int status = std::system(("cd /d \"" + dir.string() + "\" && " + command + " >.out 2>.err").c_str());
 #else
@@ -207,17 +220,6 @@ inline run_result run_in(const fs::path& dir, const std::string& command)
     fs::remove(dir / ".err");
     return r;
 }
-
-#ifdef VANTREL_EXE
-// Command lines name the programs as users do, found on PATH.
-inline const bool programs_on_path = [] {
-#ifdef _WIN32
-    return _putenv_s("PATH", (fs::absolute(VANTREL_EXE).parent_path().string() + ";" + std::getenv("PATH")).c_str()) == 0;
-#else
-    return setenv("PATH", (fs::absolute(VANTREL_EXE).parent_path().string() + ":" + std::getenv("PATH")).c_str(), 1) == 0;
-#endif
-}();
-#endif
 
 const std::string banner_text = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
 
