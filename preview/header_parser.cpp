@@ -29,10 +29,11 @@ std::string_view take_identifier(std::string_view& text)
     return id;
 }
 
-// A decimal number that makes up the whole of text.
+// A decimal number that makes up the whole of text, written as Vantrel
+// writes it: no sign and no leading zero (which C would read as octal).
 bool whole_number(std::string_view text, uint64_t& value)
 {
-    if (text.empty() || text.size() > 10)
+    if (text.empty() || text.size() > 10 || (text[0] == '0' && text.size() > 1))
         return false;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
@@ -57,11 +58,9 @@ bool hex_word(const char* p, uint32_t& value)
     // when they are c or more, and never into the next byte.
     const auto at_least = [](uint64_t bytes, uint64_t c) { return (bytes + ones * (0x80 - c)) & high; };
     const uint64_t low7 = x & ~high;
-    // Setting bit 5 turns upper-case letters into lower-case ones and
-    // nothing else into either.
-    const uint64_t folded = low7 | ones * 0x20;
+    // Lower-case letters only: Vantrel writes no others.
     const uint64_t digit = at_least(low7, '0') & ~at_least(low7, '9' + 1);
-    const uint64_t letter = at_least(folded, 'a') & ~at_least(folded, 'f' + 1);
+    const uint64_t letter = at_least(low7, 'a') & ~at_least(low7, 'f' + 1);
     if (((digit | letter) & ~x) != high)
         return false;
     // Letters have bit 6 set and their low nibble is the value less 9.
@@ -91,7 +90,9 @@ bool header_parser::next_line(std::string_view& line)
     }
     // The line that could not be had is the one after the last.
     error_ = file_ + ":" + std::to_string(text_.line_number() + 1) + ": " +
-             (text_.line_too_long() ? "line too long" : "unexpected end of file");
+             (text_.line_too_long()       ? "line too long"
+              : text_.mixed_line_ends() ? "line end unlike the first line's"
+                                        : "unexpected end of file");
     return false;
 }
 

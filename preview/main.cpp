@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "colour.h"
+#include "console.h"
 #include "header_parser.h"
 #include "output_file.h"
 #include "png_writer.h"
@@ -71,22 +72,32 @@ bool preview(const std::string& file, std::set<std::string>& written)
 
 // The only place that decides the exit status: 0 after "Done" or the usage
 // line, 1 after any error line.
-int main(int argc, char** argv)
+namespace {
+
+bool run(int argc, char** argv)
 {
-    remove_output_on_signals();
     if (argc < 2) {
         std::printf("Usage: %s header.h ...\n", argc > 0 && argv[0] ? argv[0] : "vantrel-preview");
-        return 0;
+        return true;
     }
     try {
         std::set<std::string> written;
         for (int i = 1; i < argc; ++i)
             if (!preview(argv[i], written))
-                return 1;
+                return false;
     } catch (const std::bad_alloc&) {
         std::printf("error: out of memory\n");
-        return 1;
+        return false;
     }
     std::printf("Done\n");
-    return 0;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    open_standard_streams();
+    remove_output_on_signals();
+    return exit_status(run(argc, argv));
 }

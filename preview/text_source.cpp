@@ -55,8 +55,14 @@ bool text_source::next_line(std::string_view& line)
         if (lf != nullptr) {
             size_t length = static_cast<size_t>(lf - start);
             const size_t taken = length + 1;
-            if (length > 0 && start[length - 1] == '\r')
-                --length;
+            const int crlf = length > 0 && start[length - 1] == '\r';
+            if (crlf_ < 0)
+                crlf_ = crlf;
+            if (crlf != crlf_) {
+                mixed_ = true;
+                return false;
+            }
+            length -= static_cast<size_t>(crlf);
             if (length > max_line) {
                 too_long_ = true;
                 return false;

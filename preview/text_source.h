@@ -23,7 +23,8 @@ public:
 
     // The next complete line, its end (LF or CR LF) removed. False at the
     // end of the file, when the text left has no line end, when a line is
-    // longer than max_line, or when reading fails (read_failed).
+    // longer than max_line, when its end is not the first line's
+    // (mixed_line_ends), or when reading fails (read_failed).
     bool next_line(std::string_view& line);
 
     // Number of the line last handed out, from 1.
@@ -38,6 +39,7 @@ public:
 
     bool read_failed() const { return read_failed_; }
     bool line_too_long() const { return too_long_; }
+    bool mixed_line_ends() const { return mixed_; }
 
 private:
     bool fill();
@@ -46,7 +48,8 @@ private:
     std::unique_ptr<char[]> buffer_;
     size_t capacity_ = 0, begin_ = 0, end_ = 0;
     uint64_t size_ = 0, consumed_ = 0, line_number_ = 0;
-    bool at_end_ = false, read_failed_ = false, too_long_ = false;
+    bool at_end_ = false, read_failed_ = false, too_long_ = false, mixed_ = false;
+    int crlf_ = -1;  // whether lines end in CR LF, once the first line tells
 };
 
 #endif

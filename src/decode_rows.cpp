@@ -82,21 +82,18 @@ bmp_error read_at(const bmp_source& source, uint64_t at, uint64_t n, uint8_t* bl
 
 }  // namespace
 
-// fseek takes a long, which is 32 bits on Windows, while a pixel offset may
-// be anything up to 4 GiB.
+// fseek takes a long, which is 32 bits on Windows, and the runtime must
+// report every position it reaches as one, while rows may lie anywhere up
+// to 4 GiB and beyond: the 64-bit calls take any offset.
 bool seek_to(FILE* f, uint64_t position)
 {
-    if (position <= LONG_MAX)
-        return std::fseek(f, static_cast<long>(position), SEEK_SET) == 0;
-    if (std::fseek(f, 0, SEEK_SET) != 0)
+    if (position > uint64_t{INT64_MAX})
         return false;
-    while (position > 0) {
-        const uint64_t step = position < LONG_MAX ? position : LONG_MAX;
-        if (std::fseek(f, static_cast<long>(step), SEEK_CUR) != 0)
-            return false;
-        position -= step;
-    }
-    return true;
+#ifdef _WIN32
+    return _fseeki64(f, static_cast<int64_t>(position), SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
 }
 
 // Reads the rows in blocks, the picture's top first (so a bottom-up file

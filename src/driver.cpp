@@ -149,8 +149,7 @@ bool run_single(int count, char** files)
         if (!out.open(file) || out.replaces(files[i]))
             return cant_write(file);
         std::printf("Writing %s\n", file.c_str());
-        make_header(out.stream());
-        const bool written = make_data(out.stream(), name, *image);
+        const bool written = make_header(out.stream()) && make_data(out.stream(), name, *image);
         if (!report(decoding_error(*image), files[i]))
             return false;  // the rest of the picture could not be read
         if (!written || !out.commit())
@@ -164,9 +163,10 @@ bool run_combined(int count, char** files)
     const std::string file = "data.h";
     std::printf("Making %s\n", file.c_str());
     output_file out;
-    if (!out.open(file))
+    // Without the whole banner there is nothing to keep: data.h stays as it
+    // was.
+    if (!out.open(file) || !make_header(out.stream()))
         return cant_write(file);
-    make_header(out.stream());
     const uint64_t banner = out.size();
 
     // One sink for all the images, whose thread writes a buffer of many

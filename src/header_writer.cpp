@@ -9,9 +9,9 @@
 // Anyone may write to this address: example.org is reserved for examples.
 constexpr const char* banner = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
 
-void make_header(FILE* out)
+bool make_header(FILE* out)
 {
-    std::fputs(banner, out);
+    return std::fputs(banner, out) >= 0 && std::fflush(out) == 0 && !std::ferror(out);
 }
 
 bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image)

@@ -36,18 +36,18 @@ bmp_error read_layout(FILE* f, uint64_t file_size, std::vector<uint8_t>& head, b
     return check_rle({f, file_size, head}, layout);
 }
 
-bmp_image* allocate_image(const bmp_layout& layout)
+using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;
+
+image_ptr allocate_image(const bmp_layout& layout)
 {
+    image_ptr image(nullptr, &free_bmp);
     const uint64_t count = static_cast<uint64_t>(layout.width) * static_cast<uint64_t>(layout.height);
     if (count > SIZE_MAX / sizeof(uint32_t))
-        return nullptr;
-    auto* image = new (std::nothrow) bmp_image{layout.width, layout.height, nullptr};
-    if (image)
-        image->pixels = static_cast<uint32_t*>(allocate_buffer(static_cast<size_t>(count) * sizeof(uint32_t)));
-    if (image && !image->pixels) {
-        delete image;
-        return nullptr;
-    }
+        return image;
+    image.reset(new bmp_image{layout.width, layout.height, nullptr});
+    image->pixels = static_cast<uint32_t*>(allocate_buffer(static_cast<size_t>(count) * sizeof(uint32_t)));
+    if (!image->pixels)
+        image.reset();
     return image;
 }
 
@@ -69,12 +69,17 @@ struct bmp_decoding {
 
     void run(uint32_t* pixels)
     {
-        const bmp_error why = decode_rows({file.get(), file_size, head}, layout, pixels, [this](uint64_t rows) {
-            return progress.update([&](decode_progress& p) {
-                p.rows_ready = rows;
-                return !p.stop;
+        bmp_error why = bmp_error::out_of_memory;
+        try {
+            why = decode_rows({file.get(), file_size, head}, layout, pixels, [this](uint64_t rows) {
+                return progress.update([&](decode_progress& p) {
+                    p.rows_ready = rows;
+                    return !p.stop;
+                });
             });
-        });
+        } catch (const std::bad_alloc&) {
+            // An exception may not leave a thread; it ends the conversion.
+        }
         file.reset();
         progress.update([&](decode_progress& p) {
             p.error = why;
@@ -100,30 +105,28 @@ bool wants_background(const bmp_layout& layout)
 bool convert_in_background(bmp_image& image, file_ptr& f, uint64_t file_size, std::vector<uint8_t>& head,
                            const bmp_layout& layout)
 {
-    auto* decoding = new (std::nothrow) bmp_decoding;
-    if (!decoding)
-        return false;
-    decoding->file = std::move(f);
-    decoding->file_size = file_size;
-    decoding->head = std::move(head);
-    decoding->layout = layout;
+    std::unique_ptr<bmp_decoding> decoding;
     try {
-        decoding->thread = start_thread([decoding, pixels = image.pixels] { decoding->run(pixels); });
-    } catch (const std::system_error&) {
-        f = std::move(decoding->file);
-        head = std::move(decoding->head);
-        delete decoding;
+        decoding = std::make_unique<bmp_decoding>();
+        decoding->file = std::move(f);
+        decoding->file_size = file_size;
+        decoding->head = std::move(head);
+        decoding->layout = layout;
+        decoding->thread = start_thread([d = decoding.get(), pixels = image.pixels] { d->run(pixels); });
+    } catch (const std::exception&) {
+        // No thread, or no memory for one: the picture is converted here.
+        if (decoding) {
+            f = std::move(decoding->file);
+            head = std::move(decoding->head);
+        }
         return false;
     }
-    image.decoding = decoding;
+    image.decoding = decoding.release();
     return true;
 }
 
-}  // namespace
-
-bmp_image* load_bmp(const char* path, bmp_error& error)
+bmp_image* load(const char* path, bmp_error& error)
 {
-    error = bmp_error::none;
     uint64_t file_size = 0;
     file_ptr f = open_regular_file(path, file_size);
     if (!f)
@@ -133,20 +136,31 @@ bmp_image* load_bmp(const char* path, bmp_error& error)
     bmp_layout layout{};
     if (const bmp_error why = read_layout(f.get(), file_size, head, layout); why != bmp_error::none)
         return fail(error, why);
-    bmp_image* image = allocate_image(layout);
+    image_ptr image = allocate_image(layout);
     if (!image)
         return fail(error, bmp_error::out_of_memory);
     if (wants_background(layout) && convert_in_background(*image, f, file_size, head, layout))
-        return image;
+        return image.release();
 
     const bmp_source source{f.get(), file_size, head};
     const bmp_error why = layout.coding == encoding::raw
                               ? decode_rows(source, layout, image->pixels, [](uint64_t) { return true; })
                               : decode_rle(source, layout, image->pixels);
-    if (why == bmp_error::none)
-        return image;
-    free_bmp(image);
-    return fail(error, why);
+    return why == bmp_error::none ? image.release() : fail(error, why);
+}
+
+}  // namespace
+
+bmp_image* load_bmp(const char* path, bmp_error& error)
+{
+    error = bmp_error::none;
+    // Whatever runs out of memory on the way, everything it held is released
+    // and the failure comes back like any other.
+    try {
+        return load(path, error);
+    } catch (const std::bad_alloc&) {
+        return fail(error, bmp_error::out_of_memory);
+    }
 }
 
 bool wait_for_rows(const bmp_image& image, int32_t rows)

@@ -23,8 +23,9 @@ std::string_view image_name(std::string_view header);
 // keyword, main, or a name the C standard headers declare.
 std::string c_identifier(std::string_view image_name);
 
-// Writes the banner that opens every generated file.
-void make_header(FILE* out);
+// Writes the banner that opens every generated file; false if it could not
+// all be written.
+bool make_header(FILE* out);
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
 // prints "Writing <image name>" and appends the image's declarations to out.

@@ -1,5 +1,6 @@
 #include "output_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -15,6 +16,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -22,26 +24,21 @@
 namespace {
 
 // The temporary file being written, for the signal handler, which may only
-// touch a fixed buffer and a lock-free flag. There is one at a time.
+// touch a fixed buffer and a lock-free flag. There is one at a time. It is
+// recorded only once its exclusive creation has succeeded, so that the
+// handler can never remove a file of that name that another process made,
+// and changed only while the handler is held off (handler_lock), so that no
+// temporary file can escape it either.
 char pending_path[4096];
 std::atomic<bool> pending{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-bool set_pending(const std::string& path)
-{
-    if (path.size() >= sizeof pending_path)
-        return false;
-    std::memcpy(pending_path, path.c_str(), path.size() + 1);
-    pending.store(true);
-    return true;
-}
-
-void remove_file(const std::string& path)
-{
-    std::remove(path.c_str());
-}
-
 unsigned long temporary_counter = 0;
+
+// The longest name a directory entry may have on the systems Vantrel runs
+// on (NAME_MAX on Linux, the limit of NTFS and FAT): the temporary name is
+// cut to it where the header's own name barely fits.
+constexpr size_t max_name_bytes = 255;
 
 #ifdef _WIN32
 
@@ -50,6 +47,16 @@ unsigned long process_id()
     return GetCurrentProcessId();
 }
 
+// The console handler runs on a thread of its own, which this lock holds
+// off while the temporary file is created, renamed or removed.
+SRWLOCK pending_lock = SRWLOCK_INIT;
+
+struct handler_lock {
+    handler_lock() { AcquireSRWLockExclusive(&pending_lock); }
+    ~handler_lock() { ReleaseSRWLockExclusive(&pending_lock); }
+    handler_lock(const handler_lock&) = delete;
+    handler_lock& operator=(const handler_lock&) = delete;
+};
 
 // Shared for deletion, so that the console handler can remove it while it
 // is still open; in text mode, so that line ends become CR LF.
@@ -86,9 +93,11 @@ bool identity(const char* path, uint64_t& device, uint64_t& file)
     BY_HANDLE_FILE_INFORMATION info;
     const bool ok = GetFileInformationByHandle(h, &info) != 0;
     CloseHandle(h);
+    if (!ok)
+        return false;
     device = info.dwVolumeSerialNumber;
     file = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-    return ok;
+    return true;
 }
 
 // Where the file that path names will be, and what stands there: links are
@@ -125,6 +134,9 @@ bool cut_file(FILE* f, uint64_t size)
 
 BOOL WINAPI on_console_event(DWORD)
 {
+    // Held for good: the process ends once the default handler has run,
+    // and no other temporary file may be started meanwhile.
+    AcquireSRWLockExclusive(&pending_lock);
     if (pending.load())
         DeleteFileA(pending_path);
     return FALSE;  // on to the default handler, which ends the process
@@ -136,6 +148,26 @@ unsigned long process_id()
 {
     return static_cast<unsigned long>(getpid());
 }
+
+// The signals whose handler removes the temporary file, blocked while it is
+// created, renamed or removed. The program's other threads block every
+// signal (start_thread), so the handler can only run on this one.
+constexpr int removing_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+struct handler_lock {
+    sigset_t before;
+    handler_lock()
+    {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        for (const int sig : removing_signals)
+            sigaddset(&blocked, sig);
+        pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    }
+    ~handler_lock() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
+    handler_lock(const handler_lock&) = delete;
+    handler_lock& operator=(const handler_lock&) = delete;
+};
 
 // A symbolic link's target, relative to the link's directory.
 std::string follow_links(std::string path)
@@ -217,6 +249,24 @@ extern "C" void on_signal(int sig)
 
 #endif
 
+// A name beside the destination for the file being written: the
+// destination's own name, the process and a count, cut where the whole
+// would be longer than a directory entry may be, so that any header whose
+// own name fits can be written.
+std::string temporary_name(const std::string& destination, unsigned long counter)
+{
+    std::string suffix = ".";
+    suffix.append(std::to_string(process_id())).append("-").append(std::to_string(counter)).append(".tmp");
+#ifdef _WIN32
+    const size_t start = destination.find_last_of("\\/") + 1;
+#else
+    const size_t start = destination.find_last_of('/') + 1;
+#endif
+    const size_t keep = std::min(destination.size() - start, max_name_bytes - suffix.size());
+    std::string name(destination, 0, start + keep);
+    return name.append(suffix);
+}
+
 }  // namespace
 
 bool output_file::open(const std::string& path, kind how)
@@ -226,21 +276,27 @@ bool output_file::open(const std::string& path, kind how)
     if (!find_destination(path, destination_, replaced_))
         return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary_ = destination_ + "." + std::to_string(process_id()) + "-" + std::to_string(++temporary_counter) + ".tmp";
-        if (!set_pending(temporary_))
+        const std::string name = temporary_name(destination_, ++temporary_counter);
+        if (name.size() >= sizeof pending_path)
             break;
         bool exists = false;
-        stream_ = create_exclusive(temporary_, how == binary, replaced_.mode, exists);
+        {
+            const handler_lock held;
+            stream_ = create_exclusive(name, how == binary, replaced_.mode, exists);
+            if (stream_) {
+                temporary_ = name;
+                std::memcpy(pending_path, name.c_str(), name.size() + 1);
+                pending.store(true);
+            }
+        }
         if (stream_) {
             if (how == text)
                 std::setvbuf(stream_, nullptr, _IONBF, 0);
             return true;
         }
-        pending.store(false);
         if (!exists)
             break;
     }
-    temporary_.clear();
     return false;
 }
 
@@ -271,9 +327,10 @@ bool output_file::commit()
     const bool written = std::fflush(stream_) == 0 && !std::ferror(stream_);
     const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
+    const handler_lock held;
     const bool placed = written && closed && rename_over(temporary_, destination_);
     if (!placed)
-        remove_file(temporary_);
+        std::remove(temporary_.c_str());
     pending.store(false);
     temporary_.clear();
     return placed;
@@ -284,8 +341,9 @@ void output_file::discard()
     if (stream_)
         std::fclose(stream_);
     stream_ = nullptr;
+    const handler_lock held;
     if (!temporary_.empty())
-        remove_file(temporary_);
+        std::remove(temporary_.c_str());
     pending.store(false);
     temporary_.clear();
 }
@@ -295,7 +353,7 @@ void remove_output_on_signals()
 #ifdef _WIN32
     SetConsoleCtrlHandler(on_console_event, TRUE);
 #else
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    for (const int sig : removing_signals) {
         struct sigaction old {};
         // A signal ignored from the start (nohup, a job started in the
         // background) stays ignored.

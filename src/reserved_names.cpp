@@ -202,18 +202,27 @@ constexpr std::string_view library_names[] = {
     "wmemcpy_s", "wmemmove", "wmemmove_s", "wmemset", "wprintf", "wprintf_s", "wscanf", "wscanf_s", "xor", "xor_eq",
 };
 
+// Namespaces the C++ standard libraries declare at global scope, which a
+// global array of the same name clashes with once any standard header is
+// included: libstdc++'s, libc++'s and MSVC's.
+constexpr std::string_view namespaces[] = {
+    "__cxxabiv1", "__gnu_cxx", "__gnu_debug", "__gnu_parallel", "__pstl", "abi", "std", "stdext",
+};
+
 // The binary search needs each table in strictly ascending byte order.
 constexpr bool ascending(const auto& table)
 {
     return std::ranges::adjacent_find(table, std::greater_equal<>{}) == std::ranges::end(table);
 }
-static_assert(ascending(keywords) && ascending(library_names));
+static_assert(ascending(keywords) && ascending(library_names) && ascending(namespaces));
 
 }  // namespace
 
 bool reserved_identifier(std::string_view word)
 {
     // C++ forbids a global variable named main.
-    return word == "main" || std::ranges::binary_search(keywords, word) ||
-           std::ranges::binary_search(library_names, word);
+    // The compilers have hundreds of __builtin_ functions, and add more.
+    return word == "main" || word.starts_with("__builtin_") || std::ranges::binary_search(keywords, word) ||
+           std::ranges::binary_search(library_names, word) || std::ranges::binary_search(namespaces, word) ||
+           compiler_name(word);
 }

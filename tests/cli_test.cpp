@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 
 #include "test_util.h"
 
@@ -144,6 +145,7 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
     const std::string old = "old\n", memory_limit = "ulimit -v 1000000 && ", file_limit = "ulimit -f 2000 && ";
     const std::string big_bytes = read_file(dir_ / "big.bmp");
     const std::string big_text = banner_text + expected_declarations("big", 1100, 1024, words_of(big));
+    const std::string longest(251, 'a');  // with ".bmp", as long as a name may be
     std::vector<transcript> runs = {
         {memory_limit + "vantrel vast.bmp", "Loading vast.bmp\nerror: out of memory\n"},
         // A broken RLE stream fails before the buffer its header claims.
@@ -182,6 +184,14 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
         // Closed standard output is not handed to data.h; a full one fails the run.
         {"vantrel -a ab.bmp >&-", "", {{"data.h", ab_header}}},
         {"vantrel ab.bmp >/dev/full", "error: can't write standard output\n", {{"ab.h", ab_header}}},
+        // Not even the banner fits: data.h stays as it was. The messages go
+        // through a pipe, which the limit does not cover.
+        {"echo old >data.h && { { (ulimit -f 0 && exec vantrel -a ab.bmp); echo $? >status; } | cat; exit $(cat status); }",
+         "Making data.h\nerror: can't write file data.h\n", {{"data.h", old}}},
+        // A name as long as a file's name may be, whose temporary files'
+        // names would be longer.
+        {"cp ab.bmp " + longest + ".bmp && vantrel " + longest + ".bmp", "Loading " + longest + ".bmp\nWriting " + longest +
+         ".h\nWriting " + longest + "\nDone\n", {{longest + ".h", banner_text + expected_declarations(longest, 2, 2, words_of(ab))}}},
     };
 #ifdef VANTREL_SANITIZED
     // Sanitizer runtimes cannot start under an address-space limit, and their
@@ -199,10 +209,19 @@ TEST_F(Cli, PreviewRefusesWhatVantrelDidNotWrite)
 #ifndef VANTREL_PREVIEW
     GTEST_SKIP() << "no preview program in this build";
 #else
-    const std::string make = "vantrel ab.bmp >/dev/null && ";
+    const std::string make = "vantrel ab.bmp >/dev/null && ", longest(251, 'a');
     std::vector<transcript> runs = {
         {make + "vantrel-preview ab.h ab.h", "Loading ab.h\nWriting ab.png\nLoading ab.h\nerror: duplicate image name ab\n"},
         {make + "mkdir ab.png && vantrel-preview ab.h", "Loading ab.h\nWriting ab.png\nerror: can't write file ab.png\n"},
+        // Its messages: on a full standard output the run fails, and with none
+        // they go nowhere, never into the pictures, however many there are.
+        {make + "vantrel-preview ab.h >/dev/null && mv ab.png good.png && { vantrel-preview ab.h >/dev/full; s=$?; "
+         "cmp ab.png good.png && exit $s; }", "error: can't write standard output\n"},
+        {"for i in $(seq 300); do cp ab.bmp p$i.bmp; done && vantrel -a p*.bmp >/dev/null && vantrel-preview data.h >&- && "
+         "! grep -l Writing p*.png", ""},
+        // The longest name a picture may have.
+        {"cp ab.bmp " + longest + ".bmp && vantrel " + longest + ".bmp >/dev/null && vantrel-preview " + longest + ".h",
+         "Loading " + longest + ".h\nWriting " + longest + ".png\nDone\n"},
     };
     // Edits of ab.h, and the line and reason of the error they give.
     const std::tuple<std::string, int, std::string> edits[] = {
@@ -216,6 +235,9 @@ TEST_F(Cli, PreviewRefusesWhatVantrelDidNotWrite)
         {"s/_x = 2/_x = 4096/;s/_y = 2/_y = 4096/;s/\\[4]/[16777216]/", 8, "file too short for 16777216 words"},
         {"s/0x00800080/0x008000g0/", 9, "malformed word"},
         {"s/0x00800080/0x0080008/", 9, "malformed word"},
+        {"s/0xfe80fe80/0xFE80FE80/", 9, "malformed word"},
+        {"s/_x = 2/_x = 02/", 5, "malformed declaration ab_x"},
+        {"9s/$/\\r/", 9, "line end unlike the first line's"},
         {"s/0x00800080,/0x00800080, 0x00800080,/", 9, "too many words in row"},
         {"/^}/,$d", 11, "unexpected end of file"},
     };
@@ -283,46 +305,64 @@ TEST_F(Cli, RunsAsWindowsRunsIt)
 }
 
 // Generated headers are only useful if compilers take them, beside every
-// standard header: a program built from them as C and as C++, warnings as
-// errors, prints what it sees.
+// standard header and whatever the compiler predefines: a program built from
+// them as C and as C++, in the compilers' default modes and strict ones,
+// warnings as errors, prints what it sees.
 TEST_F(Cli, GeneratedHeadersCompileAsCAndCxx)
 {
 #ifdef _WIN32
     GTEST_SKIP() << "the compilers are the build machine's";
 #else
-    // Bitmaps named as what the standard headers declare, or as no
-    // identifier at all, each shown by the identifier it gets; and beside
-    // data.h, a single header.
+    std::vector<std::string> compilers = {VANTREL_CC " -x c", VANTREL_CXX " -x c++"};
+    if (run_in(dir_.path, "command -v clang && command -v clang++").status == 0)
+        compilers.insert(compilers.end(), {"clang -x c", "clang++ -x c++"});
+    // Bitmaps named as what the standard headers declare, what the compilers
+    // predefine in any mode (linux, __GNUC__, ...), or as no identifier at
+    // all, each shown by the identifier it gets; and beside data.h, a single
+    // header.
     std::vector<std::tuple<std::string, std::string, bmp_spec>> images = {
         {"ab", "ab", ab}, {"my-icon", "my_icon", odd}, {"1", "img_1", ab}, {"int", "img_int", top}};
-    for (const std::string name : {"main", "NULL", "EOF", "time", "exit", "int8_t", "size_t", "errno", "I", "LC_ALL",
-                                   "va_list", "FLT_EPSILON", "PRId64", "SIGINT", "EINVAL", "memory_order_relaxed"})
+    std::set<std::string> names = {"main", "NULL", "EOF", "time", "exit", "int8_t", "size_t", "errno", "I", "LC_ALL",
+                                   "va_list", "FLT_EPSILON", "PRId64", "SIGINT", "EINVAL", "memory_order_relaxed", "std"};
+    for (const std::string& compiler : compilers) {
+        std::istringstream macros(run_in(dir_.path, compiler + " -dM -E /dev/null").output);
+        for (std::string line; std::getline(macros, line);)
+            if (std::smatch m; std::regex_match(line, m, std::regex("#define (\\w+) .*")))
+                names.insert(m[1]);
+    }
+    for (const std::string& name : names)
         images.push_back({name, "img_" + name, ab});
     images.push_back({"pics/logo", "logo", odd});
     fs::create_directory(dir_ / "pics");
-    std::string args = "vantrel -a", includes, calls, want;
+    std::string args = "vantrel -a", calls, want;
     for (const auto& [file, id, spec] : images) {
         write_file(dir_ / (file + ".bmp"), make_bmp(spec));
         args += " " + file + ".bmp";
         calls += " SHOW(" + id + ");";
-        char line[64];
+        char line[160];
         std::snprintf(line, sizeof line, "%s %d %d %d %08x\n", id.c_str(), spec.width, std::abs(spec.height),
                       spec.width * std::abs(spec.height), words_of(spec)[0]);
         want += line;
     }
+    std::string includes;
     for (const char* h : {"assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale",
                           "math", "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbool", "stddef", "stdint",
                           "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar", "wctype"})
         includes += std::string("#include <") + h + ".h>\n";
     ASSERT_EQ(run_in(dir_.path, std::regex_replace(args, std::regex(" pics/logo.bmp"), "") + " && vantrel pics/logo.bmp").status, 0);
-    write_file(dir_ / "show.c", includes + "#include \"data.h\"\n#include \"pics/logo.h\"\n"
-               "#define SHOW(n) printf(\"%s %u %u %u %08x\\n\", #n, n##_x, n##_y, (unsigned)(sizeof n / sizeof n[0]), n[0])\n"
-               "int main(void) {" + calls + " return 0; }\n");
-    for (const std::string compiler : {VANTREL_CC " -std=c11 -x c", VANTREL_CXX " -std=c++17 -x c++"}) {
-        const run_result built = run_in(dir_.path, compiler + " -Wall -Wextra -Werror -pedantic show.c -o show");
-        ASSERT_EQ(built.status, 0) << compiler << "\n" << built.output;
-        EXPECT_EQ(run_in(dir_.path, "./show").output, want) << compiler;
-    }
+    const std::string program = "#include \"data.h\"\n#include \"pics/logo.h\"\n"
+        "#define SHOW(n) printf(\"%s %u %u %u %08x\\n\", #n, n##_x, n##_y, (unsigned)(sizeof n / sizeof n[0]), n[0])\n"
+        "int main(void) {" + calls + " return 0; }\n";
+    write_file(dir_ / "show.c", includes + program);
+    // C++ programs include the library's own headers, which declare std.
+    write_file(dir_ / "show.cpp", "#include <cstdio>\n#include <string>\n#include <vector>\n#include <algorithm>\n" + program);
+    for (const std::string& compiler : compilers)
+        for (const std::string mode : {"", compiler.ends_with("c++") ? " -std=c++17 -pedantic" : " -std=c11 -pedantic"}) {
+            const std::string source = compiler.ends_with("c++") ? " show.cpp" : " show.c";
+            const run_result built = run_in(dir_.path, compiler + mode + " -Wall -Wextra -Werror" + source + " -o show");
+            ASSERT_EQ(built.status, 0) << compiler << mode << "\n" << built.output.substr(0, 2000);
+            EXPECT_EQ(run_in(dir_.path, "./show").output, want) << compiler << mode;
+        }
 #endif
 }
 

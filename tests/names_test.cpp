@@ -23,7 +23,9 @@ TEST(Names, HeaderNamesAndIdentifiers)
     const std::pair<const char*, const char*> ids[] = {
         {"logo", "logo"}, {"a/b/c_d", "c_d"}, {"my-icon", "my_icon"}, {"caf\xc3\xa9", "caf__"}, {"9lives", "img_9lives"}, {"0day", "img_0day"},
         {"pics/", "img_"}, {"int", "img_int"}, {"and", "img_and"}, {"Int", "Int"}, {"pics\\logo", backslashed},
-        {"main", "img_main"}, {"Main", "Main"}, {"_Logo", "_Logo"}, {"island", "island"},
+        {"main", "img_main"}, {"Main", "Main"}, {"_Logo", "_Logo"}, {"island", "island"}, {"linux", "img_linux"},
+        {"std", "img_std"}, {"WIN32", "img_WIN32"}, {"__int64", "img___int64"}, {"__builtin_x", "img___builtin_x"},
+        {"__logo", "__logo"},
     };
     for (const auto& [image, id] : ids)
         EXPECT_EQ(c_identifier(image), id) << image;

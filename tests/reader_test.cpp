@@ -1,6 +1,45 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <new>
+#include <utility>
+
 #include "test_util.h"
+
+// Every allocation through new counted, and the one asked for made to fail.
+struct {
+    std::atomic<long> live{0};
+    std::atomic<int> fail_at{0}, made{0};
+} allocations;
+
+void* operator new(size_t size)
+{
+    if (const int n = allocations.fail_at.load(); n > 0 && allocations.made.fetch_add(1) + 1 == n)
+        throw std::bad_alloc();
+    void* p = std::malloc(size > 0 ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    ++allocations.live;
+    return p;
+}
+
+// GCC takes the free() below for the release of what the new expressions it
+// inlines this into allocated.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept
+{
+    if (p) {
+        --allocations.live;
+        std::free(p);
+    }
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    operator delete(p);
+}
 
 namespace {
 
@@ -122,6 +161,51 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
             EXPECT_EQ(words_in(*image_), words_of(want));
         }
     }
+}
+
+// Memory that runs out anywhere in loading a picture, a big one that is
+// converted on a thread of its own among them, gives out_of_memory and
+// leaves nothing allocated behind.
+TEST_F(Reader, RunningOutOfMemoryLeavesNothingBehind)
+{
+    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({})}) {
+        ASSERT_EQ(load(file), bmp_error::none);
+        free_bmp(std::exchange(image_, nullptr));
+        const std::string path = (dir_ / "in.bmp").string();
+        bool loaded = false;
+        for (int n = 1; !loaded && n < 100; ++n) {
+            const long before = allocations.live;
+            allocations.made = 0, allocations.fail_at = n;
+            bmp_error error = bmp_error::none;
+            image_ = load_bmp(path.c_str(), error);
+            allocations.fail_at = 0;
+            loaded = image_ != nullptr;
+            EXPECT_EQ(error, loaded ? bmp_error::none : bmp_error::out_of_memory) << "allocation " << n;
+            free_bmp(std::exchange(image_, nullptr));
+            EXPECT_EQ(allocations.live, before) << "allocation " << n;
+        }
+        EXPECT_TRUE(loaded);
+    }
+}
+
+// Pixels 3 GiB into a file, further than a seek by a long can reach on
+// Windows: a sparse file.
+TEST_F(Reader, ReadsPixelsPast2GiB)
+{
+    constexpr uint32_t offset = 3u << 30;
+    bytes head = make_bmp({.width = 1, .height = 1, .pixels = {red}});
+    const bytes pixel(head.begin() + 54, head.end());
+    head.resize(54);
+    patch(head, 10, offset);
+    write_file(dir_ / "far.bmp", head);
+    fs::resize_file(dir_ / "far.bmp", offset + pixel.size());
+    std::fstream(dir_ / "far.bmp", std::ios::in | std::ios::out | std::ios::binary)
+        .seekp(offset)
+        .write(reinterpret_cast<const char*>(pixel.data()), std::streamsize(pixel.size()));
+    bmp_error error = bmp_error::none;
+    image_ = load_bmp((dir_ / "far.bmp").string().c_str(), error);
+    ASSERT_EQ(error, bmp_error::none);
+    EXPECT_EQ(words_in(*image_), words_of(picture{1, 1, {255, 0, 0}}));
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+// The standard streams of both programs: what a program started with one of
+// them closed does first, and how its messages decide its exit status.
+#ifndef VANTREL_CONSOLE_H
+#define VANTREL_CONSOLE_H
+
+// A program started with a standard stream closed would hand that
+// descriptor to the first file it opens, and its messages would then go
+// into that file. The null device takes its place first.
+void open_standard_streams();
+
+// The exit status of a run that ended with ok: 0 or 1, and 1 when its
+// messages could not all be written to standard output ("error: can't
+// write standard output" on standard error then), as for any tool whose
+// output another program reads.
+int exit_status(bool ok);
+
+#endif
