@@ -4,12 +4,11 @@
 #include <charconv>
 #include <cstring>
 
+#include "header_text.h"
+
 namespace {
 
-constexpr std::string_view banner[] = {"//", "// Made with Vantrel by vantrel@example.org", "//", ""};
-constexpr std::string_view size_prefix = "const unsigned short int ";
-constexpr std::string_view array_prefix = "const unsigned int ";
-constexpr uint64_t max_pixels = 0x7fffffff;
+using header_text::array_prefix, header_text::max_dimension, header_text::max_pixels, header_text::size_prefix;
 // "0x" and eight digits: no word is shorter, whatever separates it.
 constexpr uint64_t min_word_text = 10;
 
@@ -120,9 +119,13 @@ bool header_parser::expect(std::string_view wanted, const char* reason)
 
 bool header_parser::read_banner()
 {
-    for (const std::string_view wanted : banner)
-        if (!expect(wanted, "not a header made by Vantrel"))
+    // Line by line, without its line ends.
+    for (std::string_view rest = header_text::banner; !rest.empty();) {
+        const size_t end = rest.find('\n');
+        if (!expect(rest.substr(0, end), "not a header made by Vantrel"))
             return false;
+        rest.remove_prefix(end + 1);
+    }
     return true;
 }
 
@@ -138,7 +141,7 @@ bool header_parser::read_size(std::string_view line, const std::string& name, ui
     uint64_t number = 0;
     if (!rest.starts_with(" = ") || !rest.ends_with(";") || !whole_number(rest.substr(3, rest.size() - 4), number))
         return fail("malformed declaration " + name);
-    if (number < 1 || number > 65535)
+    if (number < 1 || number > uint64_t(max_dimension))
         return fail(name + " out of range");
     value = static_cast<uint32_t>(number);
     declared_.insert(name);

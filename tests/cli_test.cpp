@@ -137,7 +137,7 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
 #else
     fs::copy_file(dir_ / "big.bmp", dir_ / "unreadable.bmp");
     fs::copy_file(dir_ / "big.bmp", dir_ / "slow.bmp");
-    fs::copy_file(VANTREL_REGRESSIONS "/rle8-huge-bad-index.bmp", dir_ / "bad-rle.bmp");
+    fs::copy_file(VANTREL_TEST_FILES "/regressions/rle8-huge-bad-index.bmp", dir_ / "bad-rle.bmp");
     // Reads of unreadable.bmp from the first or the second on fail as I/O errors.
     const std::string failing_reads = "strace -f -qq -o /dev/null -e trace=read -P unreadable.bmp -e inject=read:error=EIO:when=2+ ";
     const std::string failing_open = std::regex_replace(failing_reads, std::regex("when=2"), "when=1");

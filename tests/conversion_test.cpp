@@ -2,7 +2,8 @@
 
 #include <limits>
 
-#include "bmp.h"
+#include "colour.h"
+#include "image_reader.h"
 
 namespace {
 
@@ -23,6 +24,21 @@ TEST(Conversion, EveryColourMatchesExactEvaluation)
         if (got != (c[0] << 24 | c[1] << 16 | c[0] << 8 | c[2]))
             ADD_FAILURE() << std::hex << "colour 0x" << rgb << " gives 0x" << got << ++mismatches;
     }
+}
+
+// The preview's inverse conversion gives every colour back within 3 of each
+// channel.
+TEST(Conversion, EveryColourComesBackWithin3)
+{
+    int worst = 0;
+    for (uint32_t rgb = 0; rgb < (1u << 24); ++rgb) {
+        const uint32_t word = pack_ycbcr(uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb));
+        uint8_t back[3];
+        words_to_rgb(&word, 1, back);
+        for (int i = 0; i < 3; ++i)
+            worst = std::max(worst, std::abs(int(back[i]) - int((rgb >> (16 - 8 * i)) & 0xff)));
+    }
+    EXPECT_LE(worst, 3);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// The reader over the BMP conformance corpus in place, over bitmaps that
-// other programs wrote (tests/files/writers) and over the regression files:
-// the corpus's expected.tsv and ours pin every file to the picture it holds
-// or the error it gives, and a file without a pin fails.
+// The readers over every picture in tests/files: the BMP and PNG
+// conformance corpora, pictures other programs wrote, and the regression
+// files. expected.tsv pins each to the picture it holds or the error it
+// gives; a file without a pin fails, and so does a missing corpus.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,46 +10,37 @@
 
 namespace {
 
-const fs::path corpus = VANTREL_CORPUS, own_files = VANTREL_TEST_FILES;
+const fs::path test_files = VANTREL_TEST_FILES;
 
 // File to pin: a rendering's path, "as <another file>" or an error message.
 const std::map<std::string, std::string> pinned = [] {
     std::map<std::string, std::string> pins;
-    for (const fs::path& table : {corpus, own_files}) {
-        std::ifstream tsv(table / "expected.tsv");
-        for (std::string line; std::getline(tsv, line);)
-            if (const size_t tab = line.find('\t'); tab != std::string::npos && !line.starts_with("#")) {
-                const std::string pin = line.substr(tab + 1);
-                pins[line.substr(0, tab)] = pin.ends_with(".ppm") ? (table / pin).string() : pin;
-            }
-    }
+    std::ifstream tsv(test_files / "expected.tsv");
+    for (std::string line; std::getline(tsv, line);)
+        if (const size_t tab = line.find('\t'); tab != std::string::npos && !line.starts_with("#"))
+            pins[line.substr(0, tab)] = line.substr(tab + 1);
     return pins;
 }();
 
 std::vector<std::string> files()
 {
     std::vector<std::string> found;
-    for (const char* folder : {"g", "b", "q", "x"})
-        if (fs::is_directory(corpus / folder))
-            for (const auto& entry : fs::directory_iterator(corpus / folder))
-                found.push_back(fs::relative(entry.path(), corpus).generic_string());
-    for (const auto& entry : fs::directory_iterator(VANTREL_REGRESSIONS))
-        if (entry.path().extension() == ".bmp")
-            found.push_back("regressions/" + entry.path().filename().string());
-    for (const auto& [file, pin] : pinned)
-        if (file.starts_with("writers/"))
-            found.push_back(file);
+    for (const char* folder : {"bmpsuite/g", "bmpsuite/b", "bmpsuite/q", "bmpsuite/x", "pngsuite", "writers", "regressions"})
+        for (const auto& entry : fs::directory_iterator(test_files / folder))
+            if (const fs::path ext = entry.path().extension(); ext == ".bmp" || ext == ".png")
+                found.push_back(fs::relative(entry.path(), test_files).generic_string());
     return found;
 }
 
-fs::path path_of(const std::string& file)
-{
-    if (file.starts_with("regressions/"))
-        return fs::path(VANTREL_REGRESSIONS) / file.substr(12);
-    return (file.starts_with("writers/") ? own_files : corpus) / file;
-}
-
 class Corpus : public ::testing::TestWithParam<std::string> {};
+
+TEST(CorpusFiles, AreAllThere)
+{
+    // 91 bitmaps of the BMP suite, 175 pictures of PngSuite.
+    const std::vector<std::string> all = files();
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& f) { return f.starts_with("bmpsuite/"); }), 91);
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& f) { return f.starts_with("pngsuite/"); }), 175);
+}
 
 TEST_P(Corpus, GivesItsPinnedResult)
 {
@@ -57,17 +48,23 @@ TEST_P(Corpus, GivesItsPinnedResult)
     while (pin.starts_with("as "))
         pin = pinned.contains(pin.substr(3)) ? pinned.at(pin.substr(3)) : "";
     ASSERT_NE(pin, "") << "no pinned result";
-    bmp_error error = bmp_error::none;
-    std::unique_ptr<bmp_image, void (*)(bmp_image*)> image(load_bmp(path_of(GetParam()).string().c_str(), error), &free_bmp);
-    if (!pin.ends_with(".ppm")) {
-        const std::map<std::string, bmp_error> errors = {{"wrong BMP format", bmp_error::bad_format},
-            {"unsupported BMP format", bmp_error::unsupported}, {"truncated BMP file", bmp_error::truncated},
-            {"image too large", bmp_error::too_large}};
-        EXPECT_EQ(error, errors.at(pin));
+    image_error error = image_error::none;
+    image_format format = image_format::bmp;
+    const image_ptr image = load_file(test_files / GetParam(), error, format);
+    if (!pin.ends_with(".ppm") && !pin.ends_with(".pam")) {
+        const auto bmp = image_format::bmp, png = image_format::png;
+        const std::map<std::string, std::pair<image_error, image_format>> errors = {
+            {"wrong BMP format", {image_error::bad_format, bmp}}, {"unsupported BMP format", {image_error::unsupported, bmp}},
+            {"truncated BMP file", {image_error::truncated, bmp}}, {"wrong PNG format", {image_error::bad_format, png}},
+            {"truncated PNG file", {image_error::truncated, png}}};
+        if (pin == "image too large")
+            EXPECT_EQ(error, image_error::too_large);
+        else
+            EXPECT_EQ(std::pair(error, format), errors.at(pin));
         return;
     }
-    ASSERT_EQ(error, bmp_error::none);
-    const picture want = read_ppm(pin);
+    ASSERT_EQ(error, image_error::none);
+    const rendering want = read_rendering(test_files / pin);
     ASSERT_EQ(std::pair(image->width, image->height), std::pair(want.width, want.height));
     EXPECT_EQ(words_in(*image), words_of(want));
 }

@@ -1,49 +1,54 @@
-// libFuzzer target for what a run does with one input: load_bmp on a file,
-// then make_data into a stream. The fuzz build lowers the first read, the
-// block size, the conversion thread's threshold and the text buffer, so
-// that small inputs reach block reads, the conversion thread and the
-// writer's thread. Built with -fsanitize=fuzzer,address,undefined, so a read
-// or write outside a buffer, undefined arithmetic or a leak stops the run.
+// libFuzzer target for what a run does with one input, BMP or PNG: the
+// picture loaded from memory the way a run loads a file (the same reader
+// chosen by signature, the same thread for a big picture), then make_data
+// into a stream. The fuzz build lowers the first read, the block size, the
+// size from which a picture is decoded on a thread of its own and the text
+// buffer, so that small inputs reach block reads, that thread and the
+// writer's thread. Built with -fsanitize=fuzzer,address,undefined, so a
+// read or write outside a buffer, undefined arithmetic or a leak stops the
+// run.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include <unistd.h>
-
-#include "main.h"
+#include "converter.h"
+#include "pipeline.h"
 
 namespace {
 
-const std::string input_path = "/tmp/vantrel-fuzz-" + std::to_string(getpid()) + ".bmp";
+FILE* sink = nullptr;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // make_data's progress lines would flood the fuzzer's own output.
-    if (!std::freopen("/dev/null", "w", stdout))
+    if (!std::freopen("/dev/null", "w", stdout) || !(sink = std::fopen("/dev/null", "w")))
         std::abort();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FILE* in = std::fopen(input_path.c_str(), "wb");
-    if (!in || std::fwrite(data, 1, size, in) != size || std::fclose(in) != 0)
-        std::abort();
-    bmp_error error = bmp_error::none;
-    bmp_image* image = load_bmp(input_path.c_str(), error);
-    if ((image == nullptr) != (error != bmp_error::none))
+    image_format format = image_format::bmp;
+    image_error error = image_error::none;
+    // Over a mid-grey background every other time, so that alpha is
+    // composited too.
+    read_options options;
+    if (size % 2 == 1)
+        options = {true, {128, 128, 128}};
+    const auto picture =
+        loaded_picture::load(std::make_unique<memory_source>(std::span(data, size)), options, format, error);
+    if ((picture == nullptr) == (error == image_error::none))
         std::abort();  // a record must come with success and only with it
-    if (image) {
-        FILE* out = std::fopen("/dev/null", "w");
+    if (picture) {
         std::string name = "fuzz.h";
-        // A picture converted while it is written can fail only by a read
-        // error, which a file in /tmp does not have.
-        if (!out || !make_data(out, name, *image) || decoding_error(*image) != bmp_error::none)
+        const bool written =
+            make_data(sink, name, picture->image(), [&](int32_t rows) { return picture->wait_for_rows(rows); });
+        // Only a picture decoded while it is written can fail now (/dev/null
+        // takes every write), and then it says why.
+        if (!written && picture->error() == image_error::none)
             std::abort();
-        std::fclose(out);
     }
-    free_bmp(image);
     return 0;
 }

@@ -3,7 +3,7 @@
 // tests.
 #include <gtest/gtest.h>
 
-#include "main.h"
+#include "converter.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "pipeline.h"
 #include "test_util.h"
 
 #ifdef _WIN32
@@ -50,21 +51,21 @@ namespace {
 
 class Reader : public ::testing::Test {
 protected:
-    ~Reader() override { free_bmp(image_); }
-
-    // Loads the bytes as a file; the record, if any, lives until the next load.
-    bmp_error load(const bytes& data)
+    // Loads the bytes with the reader a run uses; the record, if any, lives
+    // until the next load.
+    image_error load(const bytes& data, const read_options& options = {})
     {
-        write_file(dir_ / "in.bmp", data);
-        free_bmp(image_);
-        bmp_error error = bmp_error::none;
-        image_ = load_bmp((dir_ / "in.bmp").string().c_str(), error);
-        EXPECT_EQ(image_ == nullptr, error != bmp_error::none);
+        image_.reset();
+        memory_source source(data);
+        image_format format = image_format::bmp;
+        image_error error = image_error::none;
+        image_.reset(load_image(source, options, format, error));
+        EXPECT_EQ(image_ == nullptr, error != image_error::none);
         return error;
     }
 
     scratch_dir dir_;
-    bmp_image* image_ = nullptr;
+    image_ptr image_{nullptr, &free_bmp};
 };
 
 // Row padding, every header version, both row orders, a gap before the pixel
@@ -76,7 +77,7 @@ TEST_F(Reader, ReadsEveryLayoutOfThePicture)
             for (int height : {3, -3}) {
                 const bmp_spec spec{width, height, info_size, width % 2 ? 3u : 0u, width % 3 != 0};
                 SCOPED_TRACE(testing::Message() << width << " x " << height << ", header " << info_size);
-                ASSERT_EQ(load(make_bmp(spec)), bmp_error::none);
+                ASSERT_EQ(load(make_bmp(spec)), image_error::none);
                 ASSERT_EQ(image_->height, 3);
                 ASSERT_EQ(words_in(*image_), words_of(spec));
             }
@@ -88,10 +89,10 @@ TEST_F(Reader, ReadsEveryLayoutOfThePicture)
 // too) and inside the pixel; the corpus checks how every kind of mask is read.
 TEST_F(Reader, RejectsEachFaultWithItsOwnError)
 {
-    const auto fault = bmp_error::bad_format, unsupported = bmp_error::unsupported, big = bmp_error::too_large,
-               truncated = bmp_error::truncated;
+    const auto fault = image_error::bad_format, unsupported = image_error::unsupported, big = image_error::too_large,
+               truncated = image_error::truncated;
     // The first bytes kept of a good file, with a little-endian field patched: at, size, value, kept.
-    const std::tuple<size_t, size_t, uint32_t, size_t, bmp_error> cases[] = {
+    const std::tuple<size_t, size_t, uint32_t, size_t, image_error> cases[] = {
         {1, 1, 'A', 90, fault}, {0, 0, 0, 30, fault},  // signature, cut in the headers
         {18, 4, 0, 90, fault}, {22, 4, 0, 90, fault},  // no columns, no rows
         {10, 4, 53, 90, fault}, {10, 4, 91, 90, fault},  // pixel data inside the headers, past the end
@@ -100,12 +101,12 @@ TEST_F(Reader, RejectsEachFaultWithItsOwnError)
         {22, 4, uint32_t(-3), 86, truncated}, {18, 4, 30000, 90, truncated},  // 30000 x 3 pixels claimed by 90 bytes
     };
     const bytes good = make_bmp({});  // 3 x 3: 54 bytes of headers, 36 of pixels
-    std::vector<std::pair<bytes, bmp_error>> files;
+    std::vector<std::pair<bytes, image_error>> files;
     for (const auto& [at, size, value, kept, error] : cases) {
         files.push_back({bytes(good.begin(), good.begin() + long(kept)), error});
         patch(files.back().first, at, value, size);
     }
-    files.push_back({make_bmp({.width = 1, .height = 65535}), bmp_error::none});  // the tallest picture
+    files.push_back({make_bmp({.width = 1, .height = 65535}), image_error::none});  // the tallest picture
     files.push_back({assemble({.colours = 2, .extra = bytes(8), .data = {2, 0, 0, 0}}), fault});  // index past the palette
     files.push_back({assemble({.bits = 4, .compression = 1, .extra = bytes(64), .data = {0, 1}}), fault});  // RLE8 of 4 bits
     files.push_back({good, big});  // each side fits, 2^31 + 32767 pixels do not
@@ -140,8 +141,8 @@ bmp_parts rle(uint32_t compression, int32_t width, int32_t height, bytes stream,
 // stops short, fails.
 TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
 {
-    const auto fault = bmp_error::bad_format, truncated = bmp_error::truncated, none = bmp_error::none;
-    const std::tuple<bmp_parts, bmp_error, std::vector<int>> cases[] = {  // palette indices, top row first
+    const auto fault = image_error::bad_format, truncated = image_error::truncated, none = image_error::none;
+    const std::tuple<bmp_parts, image_error, std::vector<int>> cases[] = {  // palette indices, top row first
         {rle(1, 5, 3, {3, 1, 0, 2, 1, 0, 1, 2, 0, 0, 0, 3, 3, 4, 5, 0, 0, 2, 0, 1, 2, 6, 0, 1}), none,
          {0, 0, 0, 6, 6, 3, 4, 5, 0, 0, 1, 1, 1, 0, 2}},
         {rle(2, 7, 2, {3, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x7f, 0, 2, 0x89, 0, 1}), none, {3, 4, 5, 6, 7, 8, 9, 1, 2, 1, 0, 0, 0, 0}},
@@ -168,28 +169,28 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
     }
 }
 
-// Memory that runs out anywhere in loading a picture, a big one that is
-// converted on a thread of its own among them, gives out_of_memory and
-// leaves nothing allocated behind.
+// Memory that runs out anywhere in loading a picture as a run does, a big
+// one that is decoded on a thread of its own among them, gives
+// out_of_memory or a whole picture, and leaves nothing allocated behind.
 TEST_F(Reader, RunningOutOfMemoryLeavesNothingBehind)
 {
-    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({})}) {
-        ASSERT_EQ(load(file), bmp_error::none);
-        free_bmp(std::exchange(image_, nullptr));
-        const std::string path = (dir_ / "in.bmp").string();
-        bool loaded = false;
-        for (int n = 1; !loaded && n < 100; ++n) {
+    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({}), read_bytes("pngsuite/basi6a16.png")}) {
+        for (int n = 1;; ++n) {
             const long before = allocations.live;
+            auto source = std::make_unique<memory_source>(file);
             allocations.made = 0, allocations.fail_at = n;
-            bmp_error error = bmp_error::none;
-            image_ = load_bmp(path.c_str(), error);
+            image_format format = image_format::bmp;
+            image_error error = image_error::none;
+            std::unique_ptr<loaded_picture> picture = loaded_picture::load(std::move(source), {}, format, error);
+            if (picture && !picture->wait_for_rows(picture->image().height))
+                error = picture->error();
+            picture.reset();
             allocations.fail_at = 0;
-            loaded = image_ != nullptr;
-            EXPECT_EQ(error, loaded ? bmp_error::none : bmp_error::out_of_memory) << "allocation " << n;
-            free_bmp(std::exchange(image_, nullptr));
+            EXPECT_TRUE(error == image_error::none || error == image_error::out_of_memory) << "allocation " << n;
             EXPECT_EQ(allocations.live, before) << "allocation " << n;
+            if (allocations.made < n)
+                break;  // none failed: every allocation has had its turn
         }
-        EXPECT_TRUE(loaded);
     }
 }
 
@@ -217,9 +218,10 @@ TEST_F(Reader, ReadsPixelsPast2GiB)
     std::fstream(dir_ / "far.bmp", std::ios::in | std::ios::out | std::ios::binary)
         .seekp(offset)
         .write(reinterpret_cast<const char*>(pixel.data()), std::streamsize(pixel.size()));
-    bmp_error error = bmp_error::none;
-    image_ = load_bmp((dir_ / "far.bmp").string().c_str(), error);
-    ASSERT_EQ(error, bmp_error::none);
+    image_error error = image_error::none;
+    image_format format = image_format::bmp;
+    image_ = load_file(dir_ / "far.bmp", error, format);
+    ASSERT_EQ(error, image_error::none);
     EXPECT_EQ(words_in(*image_), words_of(picture{1, 1, {255, 0, 0}}));
 }
 

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,7 +19,7 @@
 #include <sys/wait.h>
 #endif
 
-#include "bmp.h"
+#include "image_reader.h"
 
 namespace fs = std::filesystem;
 using bytes = std::vector<uint8_t>;
@@ -136,6 +138,12 @@ inline bytes make_bmp(const bmp_spec& s)
     return assemble(parts);
 }
 
+inline bytes read_bytes(const std::string& test_file)
+{
+    std::ifstream in(fs::path(VANTREL_TEST_FILES) / test_file, std::ios::binary);
+    return bytes(std::istreambuf_iterator<char>(in), {});
+}
+
 template <class Bytes>
 void write_file(const fs::path& path, const Bytes& data)
 {
@@ -149,16 +157,84 @@ inline std::string read_file(const fs::path& path)
     return s.str();
 }
 
-inline picture read_ppm(const fs::path& path)
+// A rendering, as the test data holds them: a binary PPM (P6, maxval 255)
+// or a PAM (P7, RGB_ALPHA, maxval 255 or 65535). Four samples a pixel, red,
+// green, blue and alpha (the maximum for a PPM), top row first.
+struct rendering {
+    int width = 0, height = 0;
+    uint32_t maxval = 255;
+    std::vector<uint16_t> rgba{};
+};
+
+inline rendering read_rendering(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    picture p;
-    std::string magic, max;
-    in >> magic >> p.width >> p.height >> max;
+    rendering r;
+    std::string magic, word;
+    in >> magic;
+    if (magic == "P7") {
+        std::map<std::string, std::string> fields;
+        while (in >> word && word != "ENDHDR")
+            in >> fields[word];
+        r.width = std::stoi(fields["WIDTH"]), r.height = std::stoi(fields["HEIGHT"]);
+        r.maxval = uint32_t(std::stoul(fields["MAXVAL"]));
+    } else {
+        in >> r.width >> r.height >> r.maxval;
+    }
     in.get();
-    p.rgb.resize(size_t(3 * p.width * p.height));
-    in.read(reinterpret_cast<char*>(p.rgb.data()), std::streamsize(p.rgb.size()));
+    const size_t channels = magic == "P7" ? 4 : 3, width = r.maxval > 255 ? 2 : 1;
+    std::vector<unsigned char> raw(size_t(r.width) * size_t(r.height) * channels * width);
+    in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size()));
+    for (size_t i = 0; i < raw.size() / width; ++i) {
+        r.rgba.push_back(uint16_t(width == 2 ? raw[2 * i] << 8 | raw[2 * i + 1] : raw[i]));
+        if (channels == 3 && i % 3 == 2)
+            r.rgba.push_back(uint16_t(r.maxval));
+    }
+    return r;
+}
+
+// The words a rendering converts to, top row first: each sample taken to 8
+// bits, rounded to nearest (v * 255 / maxval), alpha ignored; or, over a
+// background, round(a * v * 255 / maxval + (1 - a) * b) with a = alpha /
+// maxval.
+inline std::vector<uint32_t> words_of(const rendering& r, const rgb* background = nullptr)
+{
+    std::vector<uint32_t> words;
+    const uint64_t top = r.maxval;
+    for (size_t i = 0; i + 3 < r.rgba.size(); i += 4) {
+        uint8_t c[3];
+        for (size_t k = 0; k < 3; ++k) {
+            const uint64_t v = r.rgba[i + k], a = background ? r.rgba[i + 3] : top;
+            const uint64_t b = background ? (k == 0 ? background->r : k == 1 ? background->g : background->b) : 0;
+            // (2n + d) / 2d rounds n / d to nearest; d is odd, so no ties.
+            const uint64_t n = a * v * 255 + (top - a) * b * top, d = top * top;
+            c[k] = uint8_t((2 * n + d) / (2 * d));
+        }
+        words.push_back(pack_ycbcr(c[0], c[1], c[2]));
+    }
+    return words;
+}
+
+inline picture read_ppm(const fs::path& path)
+{
+    const rendering r = read_rendering(path);
+    picture p{r.width, r.height};
+    for (size_t i = 0; i < r.rgba.size(); ++i)
+        if (i % 4 != 3)
+            p.rgb.push_back(uint8_t(r.rgba[i]));
     return p;
+}
+
+// Loads the picture in a file, or in bytes, with the reader the program
+// uses; the record, or null with error set.
+using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;
+
+inline image_ptr load_file(const fs::path& path, image_error& error, image_format& format, const read_options& options = {})
+{
+    error = image_error::cant_open;
+    format = image_format::bmp;
+    const std::unique_ptr<byte_source> source = open_file_source(path.string().c_str());
+    return image_ptr(source ? load_image(*source, options, format, error) : nullptr, &free_bmp);
 }
 
 // A fresh directory, removed with everything in it at the end of the test.

@@ -1,0 +1,26 @@
+// The fixed text of the headers Vantrel writes, which vantrel-preview reads
+// back, and the limits both hold pictures to.
+#ifndef VANTREL_HEADER_TEXT_H
+#define VANTREL_HEADER_TEXT_H
+
+#include <cstdint>
+#include <string_view>
+
+namespace header_text {
+
+// Anyone may write to this address: example.org is reserved for examples.
+constexpr std::string_view banner = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
+
+// The width and height ("<prefix><id>_x = <width>;"), and the array
+// ("<prefix><id>[<width x height>] = {").
+constexpr std::string_view size_prefix = "const unsigned short int ";
+constexpr std::string_view array_prefix = "const unsigned int ";
+
+// The sizes are declared unsigned short, and the array's length is written
+// as a signed 32-bit count.
+constexpr int64_t max_dimension = 65535;
+constexpr uint64_t max_pixels = INT32_MAX;
+
+}  // namespace header_text
+
+#endif

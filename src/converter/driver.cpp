@@ -1,0 +1,211 @@
+// The two modes of a run: a header beside each bitmap, or every image in
+// one "data.h". Both print their progress and, on failure, the error line,
+// and stop at the first failure; main turns the result into the status.
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <set>
+
+#include "converter.h"
+#include "output_file.h"
+#include "pipeline.h"
+#include "text_sink.h"
+
+namespace {
+
+bool cant_write(const std::string& file)
+{
+    std::printf("error: can't write file %s\n", file.c_str());
+    return false;
+}
+
+std::string error_line(image_error error, image_format format, const char* path)
+{
+    const std::string kind = format == image_format::png ? "PNG" : "BMP";
+    switch (error) {
+    case image_error::none:
+        return "";
+    case image_error::cant_open:
+        return "error: can't open file " + std::string(path) + "\n";
+    case image_error::read_failed:
+        return "error: can't read file " + std::string(path) + "\n";
+    case image_error::bad_format:
+        return "error: wrong " + kind + " format\n";
+    case image_error::unsupported:
+        return "error: unsupported " + kind + " format\n";
+    case image_error::truncated:
+        return "error: truncated " + kind + " file\n";
+    case image_error::too_large:
+        return "error: image too large\n";
+    case image_error::out_of_memory:
+        return "error: out of memory\n";
+    }
+    return "";
+}
+
+bool report(image_error error, image_format format, const char* path)
+{
+    const std::string line = error_line(error, format, path);
+    std::fputs(line.c_str(), stdout);
+    return line.empty();
+}
+
+// Opens and loads the picture at path; null with error and format set on
+// failure.
+std::unique_ptr<loaded_picture> open_picture(const char* path, image_format& format, image_error& error)
+{
+    format = image_format::bmp;
+    std::unique_ptr<byte_source> source = open_file_source(path);
+    if (!source) {
+        error = image_error::cant_open;
+        return nullptr;
+    }
+    return loaded_picture::load(std::move(source), read_options{}, format, error);
+}
+
+std::unique_ptr<loaded_picture> load(const char* path, image_format& format)
+{
+    std::printf("Loading %s\n", path);
+    image_error error = image_error::none;
+    std::unique_ptr<loaded_picture> picture = open_picture(path, format, error);
+    report(error, format, path);
+    return picture;
+}
+
+rows_ready_fn rows_of(loaded_picture& picture)
+{
+    return [&picture](int32_t rows) { return picture.wait_for_rows(rows); };
+}
+
+// An image of data.h whose text may not all be written yet, and the
+// messages a run that did one image after the other would have printed for
+// it, held back until the text before it is written: so a full disk ends
+// the messages at the image it hit, as it would then.
+struct pending_image {
+    std::string messages;
+    uint64_t end = UINT64_MAX, file_end = 0;  // where its text ends: given to the sink, and in the file
+    bool failed = true, error_given = false;  // whether the run ends at it, and the messages say why
+};
+
+// Prints the held messages of every image whose predecessors' text is all
+// written, and sets complete to where the last such image ends in the file.
+// With all_written, after every write has been waited for, an image whose
+// text is still not all written is where the run ends: false then.
+bool release(std::deque<pending_image>& held, const text_sink& sink, uint64_t& complete, bool all_written)
+{
+    const uint64_t written = sink.written();
+    while (!held.empty()) {
+        pending_image& p = held.front();
+        std::fputs(p.messages.c_str(), stdout);
+        p.messages.clear();
+        if (p.end > written) {
+            if (all_written && !p.error_given)
+                cant_write("data.h");
+            return !all_written;
+        }
+        complete = p.file_end;
+        held.pop_front();
+    }
+    return true;
+}
+
+// Appends one image to data.h, its messages held with it, and prints what
+// messages can be printed before its text is formatted.
+void append_image(text_sink& sink, const output_file& out, const char* path, std::set<std::string>& declared,
+                  bool& keep, std::deque<pending_image>& held, uint64_t& complete)
+{
+    pending_image& p = held.emplace_back(pending_image{"Loading " + std::string(path) + "\n"});
+    const auto fail = [&](const std::string& line) {
+        p.messages += line;
+        p.error_given = true;
+    };
+    try {
+        image_error error = image_error::none;
+        image_format format = image_format::bmp;
+        const std::unique_ptr<loaded_picture> picture = open_picture(path, format, error);
+        if (!picture)
+            return fail(error_line(error, format, path));
+        if (out.replaces(path)) {
+            keep = false;  // data.h is this very input
+            return fail("error: can't write file data.h\n");
+        }
+        // A repeated identifier would make data.h fail to compile.
+        std::string name = header_name(path);
+        name.resize(image_name(name).size());
+        const std::string id = c_identifier(name);
+        const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
+        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; }))
+            return fail("error: duplicate image name " + id + "\n");
+        declared.insert(ids.begin(), ids.end());
+        p.messages += "Writing " + name + "\n";
+        release(held, sink, complete, false);
+        const bool written = write_declarations(sink, name, picture->image(), rows_of(*picture));
+        if (picture->error() != image_error::none)
+            return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
+        p.failed = !written;  // which image a failed write hit shows once all writes are done
+        p.end = sink.given(), p.file_end = sink.file_bytes();
+    } catch (const std::bad_alloc&) {
+        p.failed = true;
+        fail("error: out of memory\n");
+    }
+}
+
+}  // namespace
+
+bool run_single(int count, char** files)
+{
+    for (int i = 0; i < count; ++i) {
+        image_format format = image_format::bmp;
+        const std::unique_ptr<loaded_picture> picture = load(files[i], format);
+        if (!picture)
+            return false;
+        std::string name = header_name(files[i]);
+        const std::string file = name;
+        output_file out;
+        // Replacing the input by its own header would destroy it.
+        if (!out.open(file) || out.replaces(files[i]))
+            return cant_write(file);
+        std::printf("Writing %s\n", file.c_str());
+        const bool written = make_header(out.stream()) && make_data(out.stream(), name, picture->image(), rows_of(*picture));
+        if (!report(picture->error(), format, files[i]))
+            return false;  // the rest of the picture could not be read
+        if (!written || !out.commit())
+            return cant_write(file);
+    }
+    return true;
+}
+
+bool run_combined(int count, char** files)
+{
+    const std::string file = "data.h";
+    std::printf("Making %s\n", file.c_str());
+    output_file out;
+    // Without the whole banner there is nothing to keep: data.h stays as it
+    // was.
+    if (!out.open(file) || !make_header(out.stream()))
+        return cant_write(file);
+    const uint64_t banner = out.size();
+
+    // One sink for all the images, whose thread writes a buffer of many
+    // small ones while the next are loaded and formatted.
+    text_sink sink(out.stream(), UINT64_MAX);
+    std::set<std::string> declared;
+    std::deque<pending_image> held;
+    uint64_t complete = 0;
+    bool keep = true, failed = false;
+    for (int i = 0; i < count && !failed; ++i) {
+        append_image(sink, out, files[i], declared, keep, held, complete);
+        failed = held.back().failed;
+    }
+    sink.flush();
+    if (release(held, sink, complete, true) && !failed)
+        return out.commit() || cant_write(file);
+    // data.h gets the images before the failing one, never a part of it; if
+    // even that cannot be written, it stays as it was.
+    if (keep && out.truncate(banner + complete))
+        out.commit();
+    return false;
+}

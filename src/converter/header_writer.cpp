@@ -1,0 +1,57 @@
+// The generated text: the banner that opens every file, and each image's
+// width, height and array of packed words, one image row per line.
+#include <algorithm>
+#include <string>
+
+#include "converter.h"
+#include "header_text.h"
+#include "text_sink.h"
+
+using namespace header_text;
+
+bool make_header(FILE* out)
+{
+    return std::fwrite(banner.data(), 1, banner.size(), out) == banner.size() && std::fflush(out) == 0 &&
+           !std::ferror(out);
+}
+
+bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
+                        const rows_ready_fn& rows_ready)
+{
+    const std::string id = c_identifier(name);
+
+    // The array size is the 32-bit product, whatever its sign: the reader
+    // never yields a record where that matters, but a record of width or
+    // height 0 still gets a declaration that agrees with its contents.
+    const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
+    const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
+    const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    sink.text(std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n");
+    sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n\n");
+    sink.text(std::string(array_prefix) + id + "[" + std::to_string(size) + "] = {\n");
+
+    // Rows are stored top row first, each mirrored, so each is walked
+    // backwards to list it left to right.
+    for (size_t row = 0; row < rows && sink.ok(); ++row) {
+        // A big picture may still be arriving row by row.
+        if (rows_ready && !rows_ready(static_cast<int32_t>(row + 1)))
+            return false;
+        const uint32_t* stored = image.pixels + row * width;
+        if (width > 0) {
+            sink.first_word(stored[width - 1]);
+            sink.words_backwards(stored + width - 1, width - 1);
+        }
+        sink.text(row + 1 == rows ? "\n" : ",\n");
+    }
+    sink.text("};\n\n");
+    return sink.ok();
+}
+
+bool make_data(FILE* out, std::string& name, const bmp_image& image, const rows_ready_fn& rows_ready)
+{
+    const auto pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
+    text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
+    name.resize(image_name(name).size());
+    std::printf("Writing %s\n", name.c_str());
+    return write_declarations(sink, name, image, rows_ready) && sink.flush() && std::fflush(out) == 0;
+}

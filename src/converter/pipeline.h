@@ -1,0 +1,89 @@
+// The threads a run overlaps its work with: a big picture is decoded on a
+// thread of its own while the rows already done are formatted, and text is
+// written on another while the next text is formatted. Both hand their
+// work over through a handoff (handoff.h).
+#ifndef VANTREL_PIPELINE_H
+#define VANTREL_PIPELINE_H
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "handoff.h"
+#include "image_reader.h"
+
+// A picture being loaded: complete, or still arriving row by row from the
+// thread that decodes it.
+class loaded_picture {
+public:
+    // Opens the picture source holds, checks its headers, allocates its
+    // pixels and decodes them: here, or on a thread of its own for a big
+    // picture whose decoder streams. Null with error set on failure (format
+    // says which reader took it); a decoding that fails later says so
+    // through wait_for_rows and error.
+    static std::unique_ptr<loaded_picture> load(std::unique_ptr<byte_source> source, const read_options& options,
+                                                image_format& format, image_error& error);
+    ~loaded_picture();
+
+    const bmp_image& image() const { return *image_; }
+
+    // Blocks until the top rows (counted from 1) are in the pixels; false if
+    // decoding failed before, and error() then says why.
+    bool wait_for_rows(int32_t rows);
+
+    // Why decoding failed, once it has; none while it goes on.
+    image_error error();
+
+    struct progress {
+        uint32_t rows_ready = 0;
+        bool finished = false, stop = false;
+        image_error error = image_error::none;
+    };
+
+private:
+    loaded_picture() = default;
+    static std::unique_ptr<loaded_picture> start(std::unique_ptr<byte_source> source, const read_options& options,
+                                                 image_format& format, image_error& error);
+
+    std::unique_ptr<byte_source> source_;
+    std::unique_ptr<image_decoder> decoder_;
+    std::unique_ptr<bmp_image, void (*)(bmp_image*)> image_{nullptr, &free_bmp};
+    handoff<progress> progress_;
+    std::thread thread_;  // last: it stops before the rest goes
+};
+
+// Writes buffers on a thread of its own, one at a time and in the order
+// given. Throws std::system_error or std::bad_alloc when no thread can be
+// had.
+class background_writer {
+public:
+    explicit background_writer(FILE* out);
+    ~background_writer();
+
+    // Waits for the previous buffer, then starts writing this one. False,
+    // and nothing started, if an earlier write failed.
+    bool write(const char* data, size_t size);
+
+    // Waits until every buffer is written; false if any write failed.
+    bool finish();
+
+    // Bytes that have reached the stream.
+    uint64_t written();
+
+    struct request {
+        const char* data = nullptr;  // the buffer being written, if any
+        size_t size = 0;
+        uint64_t written = 0;  // bytes that reached the stream
+        bool stop = false, ok = true;
+    };
+
+private:
+    void run();
+
+    FILE* out_;
+    handoff<request> state_;
+    std::thread thread_;  // last: it starts once the rest is ready
+};
+
+#endif

@@ -1,0 +1,309 @@
+// Checking a PNG file's chunks, in the order they come, before any library
+// decodes it; and the stream of its critical chunks that the library reads.
+// PNG, 2nd edition (ISO/IEC 15948), clauses 5 (chunks) and 11 (the critical
+// chunks and tRNS).
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "byte_reader.h"
+#include "checked_size.h"
+#include "png_decoding.h"
+#include "reader_limits.h"
+
+namespace {
+
+constexpr uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+// "Chunk length ... shall not exceed 2^31 - 1 bytes" (5.3).
+constexpr uint32_t max_chunk_length = 0x7fffffff;
+
+constexpr uint32_t chunk_type(const char (&name)[5])
+{
+    return uint32_t(uint8_t(name[0])) << 24 | uint32_t(uint8_t(name[1])) << 16 | uint32_t(uint8_t(name[2])) << 8 |
+           uint32_t(uint8_t(name[3]));
+}
+
+constexpr uint32_t IHDR = chunk_type("IHDR"), PLTE = chunk_type("PLTE"), IDAT = chunk_type("IDAT"),
+                   IEND = chunk_type("IEND"), tRNS = chunk_type("tRNS");
+
+// CRC-32 as PNG defines it (annex D), eight bytes a step: the files are
+// checked whole, image data and all, so this is worth its tables.
+using crc_tables = std::array<std::array<uint32_t, 256>, 8>;
+
+constexpr crc_tables make_crc_tables()
+{
+    crc_tables t{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+        t[0][n] = c;
+    }
+    for (size_t k = 1; k < 8; ++k)
+        for (uint32_t n = 0; n < 256; ++n)
+            t[k][n] = (t[k - 1][n] >> 8) ^ t[0][t[k - 1][n] & 0xff];
+    return t;
+}
+
+constexpr crc_tables crc_table = make_crc_tables();
+
+// Continues crc (started at 0xffffffff, finished by inverting it) over n bytes.
+uint32_t crc_update(uint32_t crc, const uint8_t* p, size_t n)
+{
+    for (; n >= 8; n -= 8, p += 8) {
+        const uint32_t low = crc ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+        crc = crc_table[7][low & 0xff] ^ crc_table[6][(low >> 8) & 0xff] ^ crc_table[5][(low >> 16) & 0xff] ^
+              crc_table[4][low >> 24] ^ crc_table[3][p[4]] ^ crc_table[2][p[5]] ^ crc_table[1][p[6]] ^
+              crc_table[0][p[7]];
+    }
+    for (; n > 0; --n, ++p)
+        crc = crc_table[0][(crc ^ *p) & 0xff] ^ (crc >> 8);
+    return crc;
+}
+
+// A chunk as it is stored: length, type, data, and the CRC of type and data.
+void append_chunk(std::vector<uint8_t>& out, uint32_t type, const uint8_t* data, uint32_t length)
+{
+    const uint8_t head[8] = {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length),
+                             uint8_t(type >> 24),   uint8_t(type >> 16),   uint8_t(type >> 8),   uint8_t(type)};
+    out.insert(out.end(), head, head + 8);
+    out.insert(out.end(), data, data + length);
+    const uint32_t crc = ~crc_update(crc_update(0xffffffff, head + 4, 4), data, length);
+    const uint8_t tail[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
+    out.insert(out.end(), tail, tail + 4);
+}
+
+// The file read front to back in blocks, each byte once.
+class chunk_reader {
+public:
+    chunk_reader(byte_source& source, std::vector<uint8_t> head)
+        : source_(source), buffer_(std::move(head)), end_(buffer_.size())
+    {
+    }
+
+    uint64_t position() const { return position_; }
+    uint64_t left() const { return source_.size() - position_; }
+
+    // The next n bytes, at most a block, into dest (or only through crc
+    // when dest is null).
+    image_error take(size_t n, uint8_t* dest, uint32_t& crc)
+    {
+        while (n > 0) {
+            if (at_ == end_) {
+                buffer_.resize(static_cast<size_t>(std::min<uint64_t>(source_.size(), uint64_t{VANTREL_BLOCK_BYTES})));
+                const auto want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), left()));
+                if (want == 0)
+                    return image_error::truncated;
+                if (const image_error why = source_.read(position_, want, buffer_.data()); why != image_error::none)
+                    return why;
+                at_ = 0, end_ = want;
+            }
+            const size_t step = std::min(n, end_ - at_);
+            crc = crc_update(crc, buffer_.data() + at_, step);
+            if (dest)
+                std::memcpy(dest, buffer_.data() + at_, step), dest += step;
+            at_ += step, position_ += step, n -= step;
+        }
+        return image_error::none;
+    }
+
+    // Moves past n bytes without reading those not yet read.
+    void skip(uint64_t n)
+    {
+        const uint64_t buffered = std::min<uint64_t>(n, end_ - at_);
+        at_ += static_cast<size_t>(buffered);
+        position_ += n;
+        if (buffered < n)
+            at_ = end_ = 0;
+    }
+
+private:
+    byte_source& source_;
+    std::vector<uint8_t> buffer_;
+    size_t at_ = 0, end_ = 0;
+    uint64_t position_ = 0;
+};
+
+// IHDR (11.2.2): sizes within the limits, a colour type and bit depth the
+// standard allows together, the one compression and filter method, no or
+// Adam7 interlacing.
+image_error read_ihdr(const uint8_t* data, png_layout& layout)
+{
+    byte_reader in{data, 13};
+    uint8_t compression = 0, filter = 0, interlace = 0;
+    in.be32(layout.width), in.be32(layout.height), in.u8(layout.depth), in.u8(layout.colour);
+    in.u8(compression), in.u8(filter), in.u8(interlace);
+    if (layout.width == 0 || layout.height == 0 || layout.width > max_chunk_length || layout.height > max_chunk_length)
+        return image_error::bad_format;
+    const unsigned d = layout.depth;
+    const bool depth_ok = layout.colour == png_grey      ? d == 1 || d == 2 || d == 4 || d == 8 || d == 16
+                          : layout.colour == png_indexed ? d == 1 || d == 2 || d == 4 || d == 8
+                          : layout.colour == png_rgb || layout.colour == png_grey_alpha || layout.colour == png_rgba
+                              ? d == 8 || d == 16
+                              : false;
+    if (!depth_ok || compression != 0 || filter != 0 || interlace > 1)
+        return image_error::bad_format;
+    layout.interlaced = interlace == 1;
+    return check_size(layout.width, layout.height);
+}
+
+// tRNS (11.3.2.1): what it can say for the colour type, or nothing, as for
+// a chunk that is not there: it does not affect decoding, so a malformed
+// one is dropped rather than failing the file.
+void read_trns(const uint8_t* data, uint32_t length, png_layout& layout)
+{
+    byte_reader in{data, length};
+    if (layout.colour == png_indexed && length <= layout.palette_size) {
+        layout.alphas = length;
+        std::copy(data, data + length, layout.alpha.begin());
+    } else if (layout.colour == png_grey && length == 2) {
+        in.be16(layout.key[0]);
+        layout.key[1] = layout.key[2] = layout.key[0];
+        layout.keyed = true;
+    } else if (layout.colour == png_rgb && length == 6) {
+        in.be16(layout.key[0]), in.be16(layout.key[1]), in.be16(layout.key[2]);
+        layout.keyed = true;
+    }
+}
+
+}  // namespace
+
+image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png_layout& layout)
+{
+    chunk_reader in(source, std::move(first_bytes));
+    uint8_t start[8] = {};
+    uint32_t unused = 0;
+    if (const image_error why = in.take(sizeof start, start, unused); why != image_error::none)
+        return why;
+    if (std::memcmp(start, signature, sizeof signature) != 0)
+        return image_error::bad_format;
+
+    bool seen_ihdr = false, seen_plte = false, seen_trns = false, after_idat = false;
+    std::vector<uint8_t> data;  // of the small chunks read whole
+    for (;;) {
+        // A file that ends before IEND is read as far as it goes.
+        uint8_t head[8];
+        if (in.left() < 12 || in.take(8, head, unused) != image_error::none)
+            break;
+        uint32_t length = 0, type = 0;
+        byte_reader fields{head, 8};
+        fields.be32(length), fields.be32(type);
+        // Chunk types are four ASCII letters (5.4).
+        for (int i = 0; i < 4; ++i)
+            if (const unsigned c = head[4 + i] & ~0x20u; c < 'A' || c > 'Z')
+                return image_error::bad_format;
+        if (length > max_chunk_length)
+            return image_error::bad_format;
+        if (length + uint64_t{4} > in.left()) {
+            in.skip(in.left());
+            break;
+        }
+        const bool critical = (head[4] & 0x20) == 0;
+        const bool small = type == IHDR || type == PLTE || type == IEND || type == tRNS;
+        // Other ancillary chunks are skipped unread: they cost nothing.
+        if (!critical && !small) {
+            in.skip(length + uint64_t{4});
+            after_idat = after_idat || layout.idat_begin != 0;
+            continue;
+        }
+        uint32_t crc = crc_update(0xffffffff, head + 4, 4);
+        if (small)
+            data.resize(std::max<size_t>(length, 1));
+        const uint64_t chunk_start = in.position() - 8;
+        for (uint64_t left = length; left > 0;) {
+            const auto step = static_cast<size_t>(std::min<uint64_t>(left, uint64_t{1} << 20));
+            if (const image_error why = in.take(step, small ? data.data() + (length - left) : nullptr, crc);
+                why != image_error::none)
+                return why;
+            left -= step;
+        }
+        uint8_t stored[4];
+        if (const image_error why = in.take(4, stored, unused); why != image_error::none)
+            return why;
+        const bool crc_ok = (uint32_t(stored[0]) << 24 | uint32_t(stored[1]) << 16 | uint32_t(stored[2]) << 8 |
+                             uint32_t(stored[3])) == ~crc;
+        // An ancillary chunk with a bad CRC may be ignored (5.3); a critical
+        // one is a broken file.
+        if (!crc_ok && !critical)
+            continue;
+        if (!crc_ok || (type != IHDR && !seen_ihdr) || (type == IHDR && (seen_ihdr || length != 13)))
+            return image_error::bad_format;
+        if (type == IHDR) {
+            seen_ihdr = true;
+            if (const image_error why = read_ihdr(data.data(), layout); why != image_error::none)
+                return why;
+        } else if (type == PLTE) {
+            if (seen_plte || layout.idat_begin != 0 || length % 3 != 0 || length == 0 || length > 3 * 256)
+                return image_error::bad_format;
+            seen_plte = true;
+            // Grey pictures may not have one and colour ones need none: only
+            // an indexed picture's is kept, its entries that an index can
+            // reach.
+            if (layout.colour == png_indexed) {
+                layout.palette_size = std::min(length / 3, uint32_t{1} << layout.depth);
+                std::copy(data.data(), data.data() + 3 * layout.palette_size, layout.palette.begin());
+            }
+        } else if (type == tRNS) {
+            if (!seen_trns && layout.idat_begin == 0 && (seen_plte || layout.colour != png_indexed))
+                read_trns(data.data(), length, layout);
+            seen_trns = true;
+        } else if (type == IDAT) {
+            if (after_idat || (layout.colour == png_indexed && !seen_plte))
+                return image_error::bad_format;
+            if (layout.idat_begin == 0)
+                layout.idat_begin = chunk_start;
+            layout.idat_end = in.position();
+        } else if (type == IEND) {
+            if (length != 0)
+                return image_error::bad_format;
+            return layout.idat_begin == 0 ? image_error::bad_format : image_error::none;
+        } else {
+            return image_error::bad_format;  // a critical chunk this reader does not know
+        }
+        after_idat = after_idat || (type != IDAT && layout.idat_begin != 0);
+    }
+    layout.cut_short = true;
+    return layout.idat_begin == 0 || !seen_ihdr ? image_error::truncated : image_error::none;
+}
+
+png_stream::png_stream(byte_source& source, const png_layout& layout)
+    : source_(source), idat_begin_(layout.idat_begin), idat_end_(layout.idat_end)
+{
+    head_.assign(signature, signature + sizeof signature);
+    const uint8_t ihdr[13] = {uint8_t(layout.width >> 24),  uint8_t(layout.width >> 16),  uint8_t(layout.width >> 8),
+                              uint8_t(layout.width),        uint8_t(layout.height >> 24), uint8_t(layout.height >> 16),
+                              uint8_t(layout.height >> 8),  uint8_t(layout.height),       layout.depth,
+                              layout.colour,                0,
+                              0,                            uint8_t(layout.interlaced)};
+    append_chunk(head_, IHDR, ihdr, sizeof ihdr);
+    if (layout.colour == png_indexed)
+        append_chunk(head_, PLTE, layout.palette.data(), 3 * layout.palette_size);
+    append_chunk(tail_, IEND, nullptr, 0);
+}
+
+image_error png_stream::read(uint64_t position, size_t count, uint8_t* dest)
+{
+    // The three parts in turn: the chunks made here, the file's IDAT
+    // chunks, IEND.
+    const uint64_t idat_size = idat_end_ - idat_begin_;
+    if (position > size() || count > size() - position)
+        return image_error::truncated;
+    while (count > 0) {
+        size_t step = 0;
+        if (position < head_.size()) {
+            step = std::min(count, static_cast<size_t>(head_.size() - position));
+            std::memcpy(dest, head_.data() + position, step);
+        } else if (position < head_.size() + idat_size) {
+            const uint64_t at = position - head_.size();
+            step = static_cast<size_t>(std::min<uint64_t>(count, idat_size - at));
+            if (const image_error why = source_.read(idat_begin_ + at, step, dest); why != image_error::none)
+                return why;
+        } else {
+            const uint64_t at = position - head_.size() - idat_size;
+            step = std::min(count, static_cast<size_t>(tail_.size() - at));
+            std::memcpy(dest, tail_.data() + at, step);
+        }
+        dest += step, position += step, count -= step;
+    }
+    return image_error::none;
+}

@@ -1,0 +1,101 @@
+// Rows of samples, as a PNG library gives them, into the record's words:
+// palette entries, greys of any depth, 16-bit samples and alpha, by the
+// rules of image_reader.h and samples.h. Whatever the library, the words
+// come from here, so every platform gives the same ones.
+#include "png_decoding.h"
+#include "samples.h"
+#include "ycbcr.h"
+
+namespace {
+
+// Sample i of a row whose samples have the given width.
+uint32_t sample(const uint8_t* samples, unsigned bits, size_t i, bool little_endian)
+{
+    switch (bits) {
+    case 8:
+        return samples[i];
+    case 16: {
+        const uint8_t* p = samples + 2 * i;
+        return little_endian ? uint32_t(p[0] | p[1] << 8) : uint32_t(p[0] << 8 | p[1]);
+    }
+    default: {
+        // Packed, the leftmost sample in the most significant bits (7.2).
+        const size_t bit = i * bits;
+        return uint32_t(samples[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+    }
+    }
+}
+
+}  // namespace
+
+png_converter::png_converter(const png_layout& layout, const read_options& options, uint32_t* pixels)
+    : layout_(layout), options_(options), pixels_(pixels)
+{
+    const uint8_t* bg = options.background;
+    if (layout.colour == png_indexed) {
+        for (uint32_t i = 0; i < layout.palette_size; ++i) {
+            const uint8_t* c = &layout.palette[3 * i];
+            const uint32_t a = i < layout.alphas ? layout.alpha[i] : 255;
+            palette_words_[i] = options.composite
+                                    ? ycbcr_word(composited_sample(c[0], 255, a, 255, bg[0]),
+                                                 composited_sample(c[1], 255, a, 255, bg[1]),
+                                                 composited_sample(c[2], 255, a, 255, bg[2]))
+                                    : ycbcr_word(c[0], c[1], c[2]);
+        }
+    } else if (layout.colour == png_grey && layout.depth <= 8) {
+        // Every grey has its word; the transparent one is the background's.
+        const uint32_t top = (1u << layout.depth) - 1;
+        for (uint32_t v = 0; v <= top; ++v) {
+            const uint8_t g = scaled_sample(v, top);
+            palette_words_[v] = options.composite && layout.keyed && v == layout.key[0]
+                                    ? ycbcr_word(bg[0], bg[1], bg[2])
+                                    : ycbcr_word(g, g, g);
+        }
+    }
+}
+
+uint32_t png_converter::word(const sample_format& f, const uint8_t* samples, uint32_t first) const
+{
+    const uint32_t top = f.bits == 16 ? 65535 : (1u << f.bits) - 1;
+    const uint32_t r = sample(samples, f.bits, first + f.red, f.little_endian),
+                   g = sample(samples, f.bits, first + f.green, f.little_endian),
+                   b = sample(samples, f.bits, first + f.blue, f.little_endian);
+    if (!options_.composite)
+        return ycbcr_word(scaled_sample(r, top), scaled_sample(g, top), scaled_sample(b, top));
+    // Alpha from its channel, or from the key of tRNS: fully transparent
+    // where every sample matches it, opaque elsewhere.
+    uint32_t a = top;
+    if (f.alpha < f.channels)
+        a = sample(samples, f.bits, first + f.alpha, f.little_endian);
+    else if (layout_.keyed && r == layout_.key[0] && g == layout_.key[1] && b == layout_.key[2])
+        a = 0;
+    const uint8_t* bg = options_.background;
+    return ycbcr_word(composited_sample(r, top, a, top, bg[0]), composited_sample(g, top, a, top, bg[1]),
+                      composited_sample(b, top, a, top, bg[2]));
+}
+
+bool png_converter::convert(const sample_format& f, const png_row& row)
+{
+    // Column x of row y is at index y * width + width - 1 - x.
+    uint32_t* dest = pixels_ + uint64_t{row.y} * layout_.width + layout_.width - 1 - row.x0;
+    const size_t step = row.dx;
+    if (f.indexed || (f.channels == 1 && f.bits <= 8 && !f.little_endian)) {
+        const uint32_t entries = f.indexed ? layout_.palette_size : 256;
+        for (uint32_t k = 0; k < row.count; ++k, dest -= step) {
+            const uint32_t v = sample(row.samples, f.bits, k, false);
+            if (v >= entries)
+                return false;  // an index without a palette entry
+            *dest = palette_words_[v];
+        }
+        return true;
+    }
+    if (f.bits == 8 && f.channels >= 3 && !options_.composite) {
+        const uint8_t* p = row.samples;
+        for (uint32_t k = 0; k < row.count; ++k, dest -= step, p += f.channels)
+            *dest = ycbcr_word(p[f.red], p[f.green], p[f.blue]);
+        return true;
+    }
+    for (uint32_t k = 0; k < row.count; ++k, dest -= step)
+        *dest = word(f, row.samples, k * f.channels);
+    return true;
+}
