@@ -206,8 +206,8 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
 // leaves no picture behind.
 TEST_F(Cli, PreviewRefusesWhatVantrelDidNotWrite)
 {
-#ifndef VANTREL_PREVIEW
-    GTEST_SKIP() << "no preview program in this build";
+#ifdef _WIN32
+    GTEST_SKIP() << "the edits are made with POSIX tools";
 #else
     const std::string make = "vantrel ab.bmp >/dev/null && ", longest(251, 'a');
     std::vector<transcript> runs = {

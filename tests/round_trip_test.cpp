@@ -80,7 +80,12 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
     }
 }
 
+// Headers have CR LF line ends on Windows already.
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, ::testing::Values("single", "combined"),
+#else
 INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, ::testing::Values("single", "combined", "crlf"),
+#endif
                          [](const auto& p) { return p.param; });
 
 }  // namespace
