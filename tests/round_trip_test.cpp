@@ -82,10 +82,11 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
 
 // Headers have CR LF line ends on Windows already.
 #ifdef _WIN32
-INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, ::testing::Values("single", "combined"),
+const auto modes = ::testing::Values("single", "combined");
 #else
-INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, ::testing::Values("single", "combined", "crlf"),
+const auto modes = ::testing::Values("single", "combined", "crlf");
 #endif
+INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, modes,
                          [](const auto& p) { return p.param; });
 
 }  // namespace
