@@ -5,7 +5,7 @@
 # A program copied alone onto any Windows machine has to run there, so the
 # GCC runtimes (libstdc++-6.dll, libgcc_s_*.dll, libwinpthread-1.dll) are
 # linked in statically: only the system's DLLs may be imported.
-foreach(target IN ITEMS vantrel vantrel_tests)
+foreach(target IN ITEMS vantrel vantrel-preview vantrel_tests)
   add_test(NAME ${target}_system_dlls_only COMMAND ${CMAKE_OBJDUMP} -p $<TARGET_FILE:${target}>)
   set_tests_properties(${target}_system_dlls_only PROPERTIES
     PASS_REGULAR_EXPRESSION "DLL Name: KERNEL32.dll" FAIL_REGULAR_EXPRESSION "DLL Name: lib")

@@ -38,7 +38,10 @@ std::map<std::string, std::vector<uint32_t>> make_pictures(const scratch_dir& di
         if (!file.starts_with("bmpsuite/g/") && !std::regex_search(file, std::regex("pngsuite/bas.n.c..|s0.i3p01|tbbn3p08")))
             continue;
         const fs::path from = fs::path(VANTREL_TEST_FILES) / file;
-        fs::copy_file(from, dir / from.filename());
+        fs::copy_file(from, dir.path / from.filename());
+        // The copy is read-only like the original, which Windows would not let
+        // scratch_dir remove.
+        fs::permissions(dir.path / from.filename(), fs::perms::owner_write, fs::perm_options::add);
         pictures[from.filename().string()] = words_of(read_rendering(fs::path(VANTREL_TEST_FILES) / line.substr(tab + 1)));
     }
     return pictures;

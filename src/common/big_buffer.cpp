@@ -24,3 +24,13 @@ void* allocate_buffer(size_t bytes)
 #endif
     return std::malloc(bytes);
 }
+
+void prefault_buffer([[maybe_unused]] void* buffer, [[maybe_unused]] size_t bytes)
+{
+#if defined(__linux__)
+    // MADV_POPULATE_WRITE (Linux 5.14) faults the pages in writable, as a
+    // write would, without writing; older kernels refuse it, which is fine.
+    constexpr int populate_write = 23;
+    madvise(buffer, bytes, populate_write);
+#endif
+}

@@ -12,6 +12,13 @@
 // touch. Null when there is no memory; release it with std::free.
 void* allocate_buffer(size_t bytes);
 
+// Has the system give a buffer from allocate_buffer its pages now, on the
+// calling thread, rather than at the first touch of each, on whichever
+// thread that is: a thread that fills a big buffer while another waits can
+// leave the page faults to the one that waits. Advice only, and without
+// touching the memory, so it may run while another thread writes to it.
+void prefault_buffer(void* buffer, size_t bytes);
+
 template <class T>
 using buffer_ptr = std::unique_ptr<T[], void (*)(void*)>;
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -36,7 +37,8 @@ public:
     image_error error();
 
     struct progress {
-        uint32_t rows_ready = 0;
+        uint32_t rows_ready = 0;            // complete in the pixels, from the top
+        uint32_t decoded = 0, taken = 0;    // rows of samples put in the ring and taken out
         bool finished = false, stop = false;
         image_error error = image_error::none;
     };
@@ -45,10 +47,20 @@ private:
     loaded_picture() = default;
     static std::unique_ptr<loaded_picture> start(std::unique_ptr<byte_source> source, const read_options& options,
                                                  image_format& format, image_error& error);
+    void decode();
+    void decode_samples();
+    bool convert_samples(uint32_t rows);
 
     std::unique_ptr<byte_source> source_;
     std::unique_ptr<image_decoder> decoder_;
     std::unique_ptr<bmp_image, void (*)(bmp_image*)> image_{nullptr, &free_bmp};
+    // When the decoder hands over samples (image_decoder::decode_samples):
+    // a ring of slots rows of slot_bytes, filled by the decoding thread and
+    // converted by the thread that waits for rows, and how far that is.
+    std::unique_ptr<uint8_t[], void (*)(void*)> ring_{nullptr, &std::free};
+    size_t slot_bytes_ = 0;
+    uint32_t slots_ = 0, converted_ = 0;
+    image_error conversion_error_ = image_error::none;
     handoff<progress> progress_;
     std::thread thread_;  // last: it stops before the rest goes
 };

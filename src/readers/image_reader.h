@@ -156,8 +156,19 @@ public:
 
     // Decodes into pixels (width x height words, laid out as the record
     // says), the top rows first, telling rows_done as they complete.
-    // Called once.
+    // Called once, and not with decode_samples.
     virtual image_error decode(uint32_t* pixels, const rows_done_fn& rows_done) = 0;
+
+    // A decoder whose library is the slow part can leave converting its
+    // samples to words to another thread: decode_samples hands over the
+    // samples of each row, top row first, at most sample_row_bytes() each,
+    // and convert_row turns one into the words of row y (false for a
+    // palette index without an entry). sample_row_bytes() is 0 for a
+    // decoder that converts as it decodes.
+    virtual size_t sample_row_bytes() const { return 0; }
+    using take_samples_fn = std::function<bool(const uint8_t* samples, size_t size)>;
+    virtual image_error decode_samples(const take_samples_fn&) { return image_error::none; }
+    virtual bool convert_row(const uint8_t*, uint32_t, uint32_t*) { return false; }
 
 private:
     image_format format_;

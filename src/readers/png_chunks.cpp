@@ -199,7 +199,13 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
             break;
         }
         const bool critical = (head[4] & 0x20) == 0;
-        const bool small = type == IHDR || type == PLTE || type == IEND || type == tRNS;
+        // The chunks read whole are small, whatever their length field says:
+        // a critical one that is longer than it can be is broken, and a
+        // tRNS that is is dropped unread.
+        const uint32_t longest = type == IHDR ? 13 : type == PLTE ? 3 * 256 : type == tRNS ? 256 : 0;
+        if ((type == IHDR || type == PLTE || type == IEND) && length > longest)
+            return image_error::bad_format;
+        const bool small = (type == IHDR || type == PLTE || type == IEND || type == tRNS) && length <= longest;
         // Other ancillary chunks are skipped unread: they cost nothing.
         if (!critical && !small) {
             in.skip(length + uint64_t{4});

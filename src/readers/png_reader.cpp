@@ -1,6 +1,10 @@
 // The PNG reader's face: the chunks checked first, then the library's rows
-// turned into words.
+// turned into words, on the decoding thread or, row by row in order, on
+// another (decode_samples and convert_row).
+#include <optional>
+
 #include "png_decoding.h"
+#include "reader_limits.h"
 
 namespace {
 
@@ -12,34 +16,62 @@ public:
     {
     }
 
-    // Inflating is the slow part of reading a PNG, which the writing of
+    // Inflating is the slow part of reading a big PNG, which the writing of
     // rows already decoded can overlap.
-    bool streams() const override { return true; }
+    bool streams() const override
+    {
+        return uint64_t{layout_.width} * layout_.height >= uint64_t{VANTREL_BACKGROUND_PIXELS};
+    }
 
     image_error decode(uint32_t* pixels, const rows_done_fn& rows_done) override
     {
+        converter_.emplace(layout_, options_, pixels);
+        return run([&](const png_row& row) {
+            if (!converter_->convert(format_, row))
+                return bad_index_ = true, false;
+            // An interlaced picture's rows are complete only once its last
+            // pass is. Otherwise every 64 rows: each report wakes the thread
+            // that waits for them, which costs more than it gains row by row.
+            return layout_.interlaced || (row.y + 1) % 64 != 0 || rows_done(row.y + 1);
+        }, [&] { rows_done(layout_.height); });
+    }
+
+    // Whole rows come in order only from a picture that is not interlaced.
+    size_t sample_row_bytes() const override { return layout_.interlaced ? 0 : size_t{8} * layout_.width; }
+
+    image_error decode_samples(const take_samples_fn& take) override
+    {
+        return run([&](const png_row& row) {
+            return take(row.samples, static_cast<size_t>((uint64_t{row.count} * format_.bits * format_.channels + 7) / 8));
+        }, [] {});
+    }
+
+    bool convert_row(const uint8_t* samples, uint32_t y, uint32_t* pixels) override
+    {
+        if (!converter_)
+            converter_.emplace(layout_, options_, pixels);
+        return converter_->convert(format_, {y, 0, 1, layout_.width, samples});
+    }
+
+private:
+    // Decodes the stream, handing each row to row, and says how it ended;
+    // done runs after the last row.
+    template <class Row, class Done>
+    image_error run(Row&& row, Done&& done)
+    {
         png_stream stream(source_, layout_);
-        png_converter converter(layout_, options_, pixels);
-        sample_format format;
-        bool bad_index = false, stopped = false;
+        bool stopped = false;
         image_error stream_error = image_error::none;
         const png_outcome outcome = png_decode(
-            stream, layout_, format,
-            [&](const png_row& row) {
-                if (!converter.convert(format, row))
-                    return !(bad_index = true);
-                // An interlaced picture's rows are complete only once its
-                // last pass is.
-                return layout_.interlaced || row.y + 1 == layout_.height || !(stopped = !rows_done(row.y + 1));
-            },
+            stream, layout_, format_, [&](const png_row& r) { return row(r) || (stopped = true, false); },
             stream_error);
-        if (bad_index)
+        if (bad_index_)
             return image_error::bad_format;
         if (stopped)
             return image_error::none;  // nobody wants the rest
         switch (outcome) {
         case png_outcome::decoded:
-            rows_done(layout_.height);
+            done();
             return image_error::none;
         case png_outcome::stream_failed:
             return stream_error;
@@ -53,10 +85,12 @@ public:
         return layout_.cut_short ? image_error::truncated : image_error::bad_format;
     }
 
-private:
     byte_source& source_;
     png_layout layout_;
     read_options options_;
+    sample_format format_;  // set by png_decode before the first row
+    std::optional<png_converter> converter_;
+    bool bad_index_ = false;
 };
 
 }  // namespace
