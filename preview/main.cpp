@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "colour.h"
+#include "command_line.h"
 #include "console.h"
 #include "header_parser.h"
 #include "output_file.h"
@@ -43,7 +44,7 @@ bool write_png(FILE* out, header_parser& parser, const image_declaration& image)
 
 // Every image in the header, each written before the next is read. The
 // first failure stops it; the PNGs already written stay.
-bool preview(const std::string& file, std::set<std::string>& written)
+bool preview(const std::string& file, const std::string& output_dir, std::set<std::string>& written)
 {
     std::printf("Loading %s\n", file.c_str());
     text_source text;
@@ -56,7 +57,7 @@ bool preview(const std::string& file, std::set<std::string>& written)
     while (parser.next_image(image)) {
         if (!written.insert(image.id).second)
             return fail("duplicate image name " + image.id);
-        const std::string png = image.id + ".png";
+        const std::string png = in_directory(output_dir, image.id + ".png");
         std::printf("Writing %s\n", png.c_str());
         output_file out;
         const bool done = out.open(png, output_file::binary) && write_png(out.stream(), parser, image) && out.commit();
@@ -68,22 +69,43 @@ bool preview(const std::string& file, std::set<std::string>& written)
     return parser.error().empty() || fail(parser.error());
 }
 
-}  // namespace
+constexpr option_spec options[] = {{"--output-dir", true}, {"--help", false}, {"--version", false}};
 
-// The only place that decides the exit status: 0 after "Done" or the usage
-// line, 1 after any error line.
-namespace {
+void usage(const char* program)
+{
+    std::printf("Usage: %s header.h ...\n", program);
+}
 
 bool run(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::printf("Usage: %s header.h ...\n", argc > 0 && argv[0] ? argv[0] : "vantrel-preview");
+    const char* program = argc > 0 && argv[0] ? argv[0] : "vantrel-preview";
+    const command_line line = parse_command_line(argc, argv, options, false);
+    if (!line.error.empty())
+        return std::fputs(line.error.c_str(), stdout), false;
+    if (line.options.contains("--help")) {
+        usage(program);
+        std::printf("Turns headers that vantrel wrote back into PNG pictures, one per image, named after its\n"
+                    "identifier, in the current directory.\n"
+                    "Options:\n"
+                    "  --output-dir DIR   write the pictures in DIR\n"
+                    "  --help             show this help\n"
+                    "  --version          show the version\n");
+        return true;
+    }
+    if (line.options.contains("--version"))
+        return std::printf("vantrel-preview %s\n", VANTREL_VERSION), true;
+    const auto dir = line.options.find("--output-dir");
+    const std::string output_dir = dir == line.options.end() ? "" : dir->second;
+    if (dir != line.options.end() && !is_directory(output_dir))
+        return std::printf("error: can't write file %s\n", output_dir.c_str()), false;
+    if (line.files.empty()) {
+        usage(program);
         return true;
     }
     try {
         std::set<std::string> written;
-        for (int i = 1; i < argc; ++i)
-            if (!preview(argv[i], written))
+        for (const char* file : line.files)
+            if (!preview(file, output_dir, written))
                 return false;
     } catch (const std::bad_alloc&) {
         std::printf("error: out of memory\n");
@@ -95,6 +117,8 @@ bool run(int argc, char** argv)
 
 }  // namespace
 
+// The only place that decides the exit status: 0 after "Done", the usage
+// line, the help or the version, 1 after any error line.
 int main(int argc, char** argv)
 {
     open_standard_streams();

@@ -1,84 +1,9 @@
 // The programs as a user sees them: what each command line prints, its
 // status, and the files it leaves. A failure stops a run at once; what was
 // written before it stays, and a header is complete or as it was before.
-#include <gtest/gtest.h>
-
-#include <regex>
-#include <set>
-
-#include "test_util.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "transcript.h"
 
 namespace {
-
-const bmp_spec ab{.width = 2, .height = 2, .pixels = {white, black, red, blue}};  // top row first
-const bmp_spec odd{.width = 5, .height = 3};
-const bmp_spec top{.width = 3, .height = -2};
-// Over a million pixels: converted on one thread while the rows already done
-// are formatted on another and written on a third.
-const bmp_spec big{.width = 1100, .height = 1024};
-
-const std::string ab_header = banner_text + expected_declarations("ab", 2, 2, {0xfe80fe80, 0x00800080, 0x4c544cff, 0x1dff1d6b});
-const std::string odd_text = expected_declarations("odd", 5, 3, words_of(odd));
-
-// A command line, all it prints, and what files hold afterwards ("" for
-// none). It has to end with status 1 when it prints an error, else 0.
-struct transcript {
-    std::string command, output;
-    std::vector<std::pair<std::string, std::string>> files{};
-};
-
-class Cli : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (const auto& [name, spec] : {std::pair{"ab.bmp", ab}, {"odd.bmp", odd}, {"top.bmp", top}, {"big.bmp", big}})
-            write_file(dir_ / name, make_bmp(spec));
-        for (const char* copy : {"7", "a-b.bmp", "a_b.bmp", "ab_x.bmp", "wall.bmp"})
-            fs::copy_file(dir_ / "ab.bmp", dir_ / copy);
-        fs::create_directory(dir_ / "dir.bmp");
-        fs::create_directory(dir_ / "wall.h");
-        // 32768 x 32768 pixels from an RLE stream that ends at once: 4 GiB of words.
-        write_file(dir_ / "vast.bmp", assemble({.width = 32768, .height = 32768, .compression = 1, .extra = bytes(8), .data = {0, 1}}));
-    }
-
-    void check(const std::vector<transcript>& runs)
-    {
-        for (const transcript& t : runs) {
-            SCOPED_TRACE(t.command);
-            std::error_code held;  // as top.h may be on Windows
-            for (const char* header : {"ab.h", "odd.h", "top.h", "big.h", "data.h", "ab.png"})
-                fs::remove(dir_ / header, held);
-            run_result r = run_in(dir_.path, t.command);
-            // strace's own complaints about signals in a delay
-            r.output = std::regex_replace(r.output, std::regex("strace: [^\n]*\n"), "");
-            EXPECT_EQ(r.output, t.output);
-            EXPECT_EQ(r.status, t.output.find("error: ") == std::string::npos ? 0 : 1);
-            for (const auto& [name, text] : t.files)
-                EXPECT_TRUE((fs::exists(path_of(name)) ? lf_text(read_file(path_of(name))) : "") == text) << name;
-            for (const auto& entry : fs::directory_iterator(dir_.path))
-                EXPECT_NE(entry.path().extension(), ".tmp");
-        }
-    }
-
-    // A file by its name as the program gets it: in the ANSI code page on
-    // Windows, which the ANSI functions read.
-    fs::path path_of(const std::string& name) const
-    {
-#ifdef _WIN32
-        std::wstring wide(name.size(), L'\0');
-        wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), wide.data(), int(wide.size()))));
-        return dir_.path / wide;
-#else
-        return dir_ / name;
-#endif
-    }
-
-    scratch_dir dir_;
-};
 
 TEST_F(Cli, RunsAsTranscribed)
 {
@@ -301,68 +226,6 @@ TEST_F(Cli, RunsAsWindowsRunsIt)
     const HANDLE held = CreateFileA((dir_ / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
     check(runs);
     CloseHandle(held);
-#endif
-}
-
-// Generated headers are only useful if compilers take them, beside every
-// standard header and whatever the compiler predefines: a program built from
-// them as C and as C++, in the compilers' default modes and strict ones,
-// warnings as errors, prints what it sees.
-TEST_F(Cli, GeneratedHeadersCompileAsCAndCxx)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "the compilers are the build machine's";
-#else
-    std::vector<std::string> compilers = {VANTREL_CC " -x c", VANTREL_CXX " -x c++"};
-    if (run_in(dir_.path, "command -v clang && command -v clang++").status == 0)
-        compilers.insert(compilers.end(), {"clang -x c", "clang++ -x c++"});
-    // Bitmaps named as what the standard headers declare, what the compilers
-    // predefine in any mode (linux, __GNUC__, ...), or as no identifier at
-    // all, each shown by the identifier it gets; and beside data.h, a single
-    // header.
-    std::vector<std::tuple<std::string, std::string, bmp_spec>> images = {
-        {"ab", "ab", ab}, {"my-icon", "my_icon", odd}, {"1", "img_1", ab}, {"int", "img_int", top}};
-    std::set<std::string> names = {"main", "NULL", "EOF", "time", "exit", "int8_t", "size_t", "errno", "I", "LC_ALL",
-                                   "va_list", "FLT_EPSILON", "PRId64", "SIGINT", "EINVAL", "memory_order_relaxed", "std"};
-    for (const std::string& compiler : compilers) {
-        std::istringstream macros(run_in(dir_.path, compiler + " -dM -E /dev/null").output);
-        for (std::string line; std::getline(macros, line);)
-            if (std::smatch m; std::regex_match(line, m, std::regex("#define (\\w+) .*")))
-                names.insert(m[1]);
-    }
-    for (const std::string& name : names)
-        images.push_back({name, "img_" + name, ab});
-    images.push_back({"pics/logo", "logo", odd});
-    fs::create_directory(dir_ / "pics");
-    std::string args = "vantrel -a", calls, want;
-    for (const auto& [file, id, spec] : images) {
-        write_file(dir_ / (file + ".bmp"), make_bmp(spec));
-        args += " " + file + ".bmp";
-        calls += " SHOW(" + id + ");";
-        char line[160];
-        std::snprintf(line, sizeof line, "%s %d %d %d %08x\n", id.c_str(), spec.width, std::abs(spec.height),
-                      spec.width * std::abs(spec.height), words_of(spec)[0]);
-        want += line;
-    }
-    std::string includes;
-    for (const char* h : {"assert", "complex", "ctype", "errno", "fenv", "float", "inttypes", "iso646", "limits", "locale",
-                          "math", "setjmp", "signal", "stdalign", "stdarg", "stdatomic", "stdbool", "stddef", "stdint",
-                          "stdio", "stdlib", "stdnoreturn", "string", "tgmath", "threads", "time", "uchar", "wchar", "wctype"})
-        includes += std::string("#include <") + h + ".h>\n";
-    ASSERT_EQ(run_in(dir_.path, std::regex_replace(args, std::regex(" pics/logo.bmp"), "") + " && vantrel pics/logo.bmp").status, 0);
-    const std::string program = "#include \"data.h\"\n#include \"pics/logo.h\"\n"
-        "#define SHOW(n) printf(\"%s %u %u %u %08x\\n\", #n, n##_x, n##_y, (unsigned)(sizeof n / sizeof n[0]), n[0])\n"
-        "int main(void) {" + calls + " return 0; }\n";
-    write_file(dir_ / "show.c", includes + program);
-    // C++ programs include the library's own headers, which declare std.
-    write_file(dir_ / "show.cpp", "#include <cstdio>\n#include <string>\n#include <vector>\n#include <algorithm>\n" + program);
-    for (const std::string& compiler : compilers)
-        for (const std::string mode : {"", compiler.ends_with("c++") ? " -std=c++17 -pedantic" : " -std=c11 -pedantic"}) {
-            const std::string source = compiler.ends_with("c++") ? " show.cpp" : " show.c";
-            const run_result built = run_in(dir_.path, compiler + mode + " -Wall -Wextra -Werror" + source + " -o show");
-            ASSERT_EQ(built.status, 0) << compiler << mode << "\n" << built.output.substr(0, 2000);
-            EXPECT_EQ(run_in(dir_.path, "./show").output, want) << compiler << mode;
-        }
 #endif
 }
 

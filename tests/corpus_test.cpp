@@ -67,6 +67,15 @@ TEST_P(Corpus, GivesItsPinnedResult)
     const rendering want = read_rendering(test_files / pin);
     ASSERT_EQ(std::pair(image->width, image->height), std::pair(want.width, want.height));
     EXPECT_EQ(words_in(*image), words_of(want));
+    // Renderings with alpha (PAM) say what the picture gives over a
+    // background: alpha and tRNS composited.
+    if (pin.ends_with(".pam")) {
+        const rgb background{37, 200, 91};
+        read_options options{.composite = true, .background = {background.r, background.g, background.b}};
+        const image_ptr composited = load_file(test_files / GetParam(), error, format, options);
+        ASSERT_EQ(error, image_error::none);
+        EXPECT_EQ(words_in(*composited), words_of(want, &background)) << "over a background";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, Corpus, ::testing::ValuesIn(files()), [](const auto& file) {

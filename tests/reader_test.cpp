@@ -118,6 +118,37 @@ TEST_F(Reader, RejectsEachFaultWithItsOwnError)
         EXPECT_EQ(load(files[i].first), files[i].second) << "file " << i;
 }
 
+// Over a background, a pixel's alpha, from the mask the header gives,
+// composites it; without that mask, or without a background, alpha is
+// ignored.
+TEST_F(Reader, CompositesAlphaOverTheBackground)
+{
+    const rgb background{10, 250, 77};
+    const read_options over{.composite = true, .background = {background.r, background.g, background.b}};
+    // Two pixels of each: red, green, blue and alpha samples.
+    const std::vector<uint16_t> wide = {200, 100, 50, 0, 7, 99, 255, 128, 1, 2, 3, 255};
+    const std::vector<uint16_t> narrow = {15, 8, 2, 0, 3, 9, 14, 7};
+    bytes data32, data16;
+    for (size_t i = 0; i < wide.size(); i += 4)
+        data32.insert(data32.end(), {uint8_t(wide[i + 2]), uint8_t(wide[i + 1]), uint8_t(wide[i]), uint8_t(wide[i + 3])});
+    for (size_t i = 0; i < narrow.size(); i += 4)
+        data16.insert(data16.end(), {uint8_t(narrow[i + 1] << 4 | narrow[i + 2]), uint8_t(narrow[i + 3] << 4 | narrow[i])});
+    const bmp_parts rgba32{.info_size = 56, .width = 3, .bits = 32, .compression = 3,
+                           .header_masks = {0xff0000, 0xff00, 0xff, 0xff000000}, .data = data32};
+    const bmp_parts rgba16{.info_size = 56, .width = 2, .bits = 16, .compression = 3,
+                           .header_masks = {0x0f00, 0x00f0, 0x000f, 0xf000}, .data = data16};
+    bmp_parts plain = rgba32;
+    plain.header_masks.pop_back(), plain.header_masks.push_back(0);
+    const std::tuple<bmp_parts, rendering, bool> cases[] = {
+        {rgba32, {3, 1, 255, wide}, true}, {rgba16, {2, 1, 15, narrow}, true}, {plain, {3, 1, 255, wide}, false}};
+    for (const auto& [parts, pixels, composited] : cases) {
+        ASSERT_EQ(load(assemble(parts), over), image_error::none);
+        EXPECT_EQ(words_in(*image_), words_of(pixels, composited ? &background : nullptr));
+        ASSERT_EQ(load(assemble(parts)), image_error::none);
+        EXPECT_EQ(words_in(*image_), words_of(pixels));
+    }
+}
+
 const std::vector<rgb> sixteen = [] {
     std::vector<rgb> c;
     for (int i = 0; i < 16; ++i)

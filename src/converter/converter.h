@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image_reader.h"
 
@@ -50,7 +51,11 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
 // Combined mode: converts every file into "data.h" in the current directory.
 // Both print their progress and, on failure, the error line, and stop at the
 // first failure; the caller turns the result into the exit status.
-bool run_single(int count, char** files);
-bool run_combined(int count, char** files);
+struct run_settings {
+    std::string output_dir;  // where the headers go; empty: beside each file (data.h: the current directory)
+    read_options read;
+};
+bool run_single(const std::vector<char*>& files, const run_settings& settings);
+bool run_combined(const std::vector<char*>& files, const run_settings& settings);
 
 #endif

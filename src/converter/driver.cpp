@@ -9,6 +9,7 @@
 #include <new>
 #include <set>
 
+#include "command_line.h"
 #include "converter.h"
 #include "output_file.h"
 #include "pipeline.h"
@@ -55,7 +56,8 @@ bool report(image_error error, image_format format, const char* path)
 
 // Opens and loads the picture at path; null with error and format set on
 // failure.
-std::unique_ptr<loaded_picture> open_picture(const char* path, image_format& format, image_error& error)
+std::unique_ptr<loaded_picture> open_picture(const char* path, const read_options& options, image_format& format,
+                                             image_error& error)
 {
     format = image_format::bmp;
     std::unique_ptr<byte_source> source = open_file_source(path);
@@ -63,14 +65,14 @@ std::unique_ptr<loaded_picture> open_picture(const char* path, image_format& for
         error = image_error::cant_open;
         return nullptr;
     }
-    return loaded_picture::load(std::move(source), read_options{}, format, error);
+    return loaded_picture::load(std::move(source), options, format, error);
 }
 
-std::unique_ptr<loaded_picture> load(const char* path, image_format& format)
+std::unique_ptr<loaded_picture> load(const char* path, const read_options& options, image_format& format)
 {
     std::printf("Loading %s\n", path);
     image_error error = image_error::none;
-    std::unique_ptr<loaded_picture> picture = open_picture(path, format, error);
+    std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
     report(error, format, path);
     return picture;
 }
@@ -94,7 +96,8 @@ struct pending_image {
 // written, and sets complete to where the last such image ends in the file.
 // With all_written, after every write has been waited for, an image whose
 // text is still not all written is where the run ends: false then.
-bool release(std::deque<pending_image>& held, const text_sink& sink, uint64_t& complete, bool all_written)
+bool release(std::deque<pending_image>& held, const text_sink& sink, const std::string& file, uint64_t& complete,
+             bool all_written)
 {
     const uint64_t written = sink.written();
     while (!held.empty()) {
@@ -103,7 +106,7 @@ bool release(std::deque<pending_image>& held, const text_sink& sink, uint64_t& c
         p.messages.clear();
         if (p.end > written) {
             if (all_written && !p.error_given)
-                cant_write("data.h");
+                cant_write(file);
             return !all_written;
         }
         complete = p.file_end;
@@ -114,7 +117,8 @@ bool release(std::deque<pending_image>& held, const text_sink& sink, uint64_t& c
 
 // Appends one image to data.h, its messages held with it, and prints what
 // messages can be printed before its text is formatted.
-void append_image(text_sink& sink, const output_file& out, const char* path, std::set<std::string>& declared,
+void append_image(text_sink& sink, const output_file& out, const std::string& file, const char* path,
+                  const read_options& options, std::set<std::string>& declared,
                   bool& keep, std::deque<pending_image>& held, uint64_t& complete)
 {
     pending_image& p = held.emplace_back(pending_image{"Loading " + std::string(path) + "\n"});
@@ -125,12 +129,12 @@ void append_image(text_sink& sink, const output_file& out, const char* path, std
     try {
         image_error error = image_error::none;
         image_format format = image_format::bmp;
-        const std::unique_ptr<loaded_picture> picture = open_picture(path, format, error);
+        const std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
         if (!picture)
             return fail(error_line(error, format, path));
         if (out.replaces(path)) {
             keep = false;  // data.h is this very input
-            return fail("error: can't write file data.h\n");
+            return fail("error: can't write file " + file + "\n");
         }
         // A repeated identifier would make data.h fail to compile.
         std::string name = header_name(path);
@@ -141,7 +145,7 @@ void append_image(text_sink& sink, const output_file& out, const char* path, std
             return fail("error: duplicate image name " + id + "\n");
         declared.insert(ids.begin(), ids.end());
         p.messages += "Writing " + name + "\n";
-        release(held, sink, complete, false);
+        release(held, sink, file, complete, false);
         const bool written = write_declarations(sink, name, picture->image(), rows_of(*picture));
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
@@ -155,32 +159,32 @@ void append_image(text_sink& sink, const output_file& out, const char* path, std
 
 }  // namespace
 
-bool run_single(int count, char** files)
+bool run_single(const std::vector<char*>& files, const run_settings& settings)
 {
-    for (int i = 0; i < count; ++i) {
+    for (const char* path : files) {
         image_format format = image_format::bmp;
-        const std::unique_ptr<loaded_picture> picture = load(files[i], format);
+        const std::unique_ptr<loaded_picture> picture = load(path, settings.read, format);
         if (!picture)
             return false;
-        std::string name = header_name(files[i]);
-        const std::string file = name;
+        std::string name = header_name(path);
+        const std::string file = settings.output_dir.empty() ? name : in_directory(settings.output_dir, name);
         output_file out;
         // Replacing the input by its own header would destroy it.
-        if (!out.open(file) || out.replaces(files[i]))
+        if (!out.open(file) || out.replaces(path))
             return cant_write(file);
         std::printf("Writing %s\n", file.c_str());
         const bool written = make_header(out.stream()) && make_data(out.stream(), name, picture->image(), rows_of(*picture));
-        if (!report(picture->error(), format, files[i]))
-            return false;  // the rest of the picture could not be read
+        if (!report(picture->error(), format, path))
+            return false;  // the rest of the picture could not be decoded
         if (!written || !out.commit())
             return cant_write(file);
     }
     return true;
 }
 
-bool run_combined(int count, char** files)
+bool run_combined(const std::vector<char*>& files, const run_settings& settings)
 {
-    const std::string file = "data.h";
+    const std::string file = in_directory(settings.output_dir, "data.h");
     std::printf("Making %s\n", file.c_str());
     output_file out;
     // Without the whole banner there is nothing to keep: data.h stays as it
@@ -196,12 +200,12 @@ bool run_combined(int count, char** files)
     std::deque<pending_image> held;
     uint64_t complete = 0;
     bool keep = true, failed = false;
-    for (int i = 0; i < count && !failed; ++i) {
-        append_image(sink, out, files[i], declared, keep, held, complete);
+    for (size_t i = 0; i < files.size() && !failed; ++i) {
+        append_image(sink, out, file, files[i], settings.read, declared, keep, held, complete);
         failed = held.back().failed;
     }
     sink.flush();
-    if (release(held, sink, complete, true) && !failed)
+    if (release(held, sink, file, complete, true) && !failed)
         return out.commit() || cant_write(file);
     // data.h gets the images before the failing one, never a part of it; if
     // even that cannot be written, it stays as it was.

@@ -1,23 +1,85 @@
-// Where the program starts, and the only place that decides its exit
-// status: 0 after "Done" or the usage line, 1 after any error line.
-#include <cstring>
+// Where the program starts: its command line, and the only place that
+// decides its exit status: 0 after "Done", the usage line, the help or the
+// version, 1 after any error line.
+#include <cctype>
 #include <new>
 
+#include "command_line.h"
 #include "console.h"
 #include "converter.h"
 #include "output_file.h"
 
 namespace {
 
+constexpr option_spec options[] = {
+    {"--output-dir", true}, {"--background", true}, {"--help", false}, {"--version", false}};
+
+void usage(const char* program)
+{
+    std::printf("Usage: %s file.bmp ...\n", program);
+}
+
+void help(const char* program)
+{
+    usage(program);
+    std::printf("       %s [options] [-a] [options] file ...\n"
+                "Converts BMP and PNG pictures into C headers: logo.png gives logo.h beside it, or with -a\n"
+                "every picture goes into data.h in the current directory.\n"
+                "Options:\n"
+                "  --output-dir DIR      write the headers, or data.h, in DIR\n"
+                "  --background RRGGBB   composite pixels that have alpha over this colour (hexadecimal)\n"
+                "  --help                show this help\n"
+                "  --version             show the version\n",
+                program);
+}
+
+// "RRGGBB" as three bytes; false for anything else.
+bool parse_colour(const std::string& text, uint8_t (&rgb)[3])
+{
+    if (text.size() != 6)
+        return false;
+    for (size_t i = 0; i < 6; ++i) {
+        const int c = std::tolower(static_cast<unsigned char>(text[i]));
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0)
+            return false;
+        rgb[i / 2] = static_cast<uint8_t>(rgb[i / 2] << 4 | digit);
+    }
+    return true;
+}
+
 bool run(int argc, char** argv)
 {
+    const char* program = argc > 0 && argv[0] ? argv[0] : "vantrel";
     if (argc < 2) {
-        std::printf("Usage: %s file.bmp ...\n", argc > 0 && argv[0] ? argv[0] : "vantrel");
+        usage(program);
         return true;
     }
-    const bool combined = std::strncmp(argv[1], "-a", 2) == 0;
+    const command_line line = parse_command_line(argc, argv, options, true);
+    if (!line.error.empty())
+        return std::fputs(line.error.c_str(), stdout), false;
+    if (line.options.contains("--help"))
+        return help(program), true;
+    if (line.options.contains("--version"))
+        return std::printf("vantrel %s\n", VANTREL_VERSION), true;
+    run_settings settings;
+    if (const auto background = line.options.find("--background"); background != line.options.end()) {
+        settings.read.composite = true;
+        if (!parse_colour(background->second, settings.read.background))
+            return std::printf("error: wrong value for --background: %s\n", background->second.c_str()), false;
+    }
+    if (const auto dir = line.options.find("--output-dir"); dir != line.options.end()) {
+        settings.output_dir = dir->second;
+        // Found missing before anything is read.
+        if (!is_directory(settings.output_dir))
+            return std::printf("error: can't write file %s\n", settings.output_dir.c_str()), false;
+    }
+    if (!line.combined && line.files.empty()) {
+        usage(program);
+        return true;
+    }
     try {
-        if (!(combined ? run_combined(argc - 2, argv + 2) : run_single(argc - 1, argv + 1)))
+        if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
             return false;
     } catch (const std::bad_alloc&) {
         // The pixel buffer's own failure is reported by the reader; this is

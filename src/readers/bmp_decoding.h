@@ -34,6 +34,7 @@ struct bmp_layout {
     uint32_t palette_size;                        // 1..256 when bits <= 8
     std::array<uint32_t, max_palette> palette;    // packed words
     channel red, green, blue, alpha;              // when bits is 16 or 32
+    read_options options;                         // what alpha becomes
 };
 
 

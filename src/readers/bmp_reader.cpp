@@ -44,10 +44,11 @@ private:
 
 }  // namespace
 
-std::unique_ptr<image_decoder> open_bmp(byte_source& source, std::vector<uint8_t> head, const read_options&,
+std::unique_ptr<image_decoder> open_bmp(byte_source& source, std::vector<uint8_t> head, const read_options& options,
                                         image_error& error)
 {
     bmp_layout layout{};
+    layout.options = options;
     error = parse_header(head.data(), std::min(head.size(), bmp_head_bytes), source.size(), layout);
     // A broken RLE stream fails here, before the pixel buffer it claims
     // exists.

@@ -9,23 +9,33 @@
 #include "big_buffer.h"
 #include "bmp_decoding.h"
 #include "reader_limits.h"
+#include "samples.h"
 #include "ycbcr.h"
 
 namespace {
 
-// An n-bit channel value scaled to 0..255 and rounded to nearest. The
-// divisor 2^n - 1 is odd, so there are no ties to break.
+// An n-bit channel value scaled to 0..255 (samples.h).
 uint8_t channel_value(const channel& c, uint32_t pixel)
 {
     const uint64_t v = (pixel & c.mask) >> c.shift;
-    if (c.bits == 8)
-        return static_cast<uint8_t>(v);
-    const uint64_t top = (uint64_t{1} << c.bits) - 1;
-    return static_cast<uint8_t>((v * 510 + top) / (2 * top));
+    return c.bits == 8 ? static_cast<uint8_t>(v) : scaled_sample(v, (uint64_t{1} << c.bits) - 1);
+}
+
+// The same over the background, by the pixel's alpha.
+uint8_t composited_value(const channel& c, uint32_t pixel, uint64_t a, uint64_t a_top, uint8_t background)
+{
+    return composited_sample((pixel & c.mask) >> c.shift, (uint64_t{1} << c.bits) - 1, a, a_top, background);
 }
 
 uint32_t pack_masked(const bmp_layout& layout, uint32_t pixel)
 {
+    if (layout.options.composite && layout.alpha.bits > 0) {
+        const uint64_t a = (pixel & layout.alpha.mask) >> layout.alpha.shift, top = (uint64_t{1} << layout.alpha.bits) - 1;
+        const uint8_t* bg = layout.options.background;
+        return ycbcr_word(composited_value(layout.red, pixel, a, top, bg[0]),
+                          composited_value(layout.green, pixel, a, top, bg[1]),
+                          composited_value(layout.blue, pixel, a, top, bg[2]));
+    }
     return ycbcr_word(channel_value(layout.red, pixel), channel_value(layout.green, pixel),
                       channel_value(layout.blue, pixel));
 }

@@ -105,20 +105,31 @@ const native_format native_formats[] = {
 
 // Whether the converter reads WIC's samples right for this file as they
 // are. Greys of up to 8 bits and palette indices are looked up in a table
-// made for the file's depth. WIC gives a grey picture with a tRNS key as
-// indices into a palette it makes of the greys in order, so the index is
-// the grey itself. The tRNS key is compared with samples of the file's
-// depth, but not where WIC turned it into an alpha channel.
+// made for the file's depth, and the tRNS key is compared with samples of
+// that depth. WIC never sees tRNS, which the stream leaves out, so any alpha
+// it gives a picture without an alpha channel is opaque: the key decides.
 bool reads_as_is(sample_format& format, const png_layout& layout)
 {
-    if (format.channels == 1) {
-        if (format.bits != layout.depth)
-            return false;
-        if (format.indexed && layout.colour == png_grey)
-            format.indexed = false;
-        return format.indexed ? layout.colour == png_indexed : layout.colour == png_grey;
+    if (layout.colour != png_grey_alpha && layout.colour != png_rgba)
+        format.alpha = uint8_t(format.channels);
+    if (format.channels == 1)
+        return format.bits == layout.depth && format.indexed == (layout.colour == png_indexed) &&
+               (format.indexed || layout.colour == png_grey);
+    return !layout.keyed || format.bits == layout.depth;
+}
+
+// In the samples converted to 64-bit RGBA, the alpha that tRNS's key gives,
+// the key widened to 16 bits as WIC widens the samples (v * 65535 / (2^depth
+// - 1), exact for every depth).
+void key_to_alpha(uint8_t* pixels, uint32_t count, const png_layout& layout)
+{
+    const uint32_t scale = 65535 / ((1u << layout.depth) - 1);
+    const auto at = [](const uint8_t* p) { return uint32_t(p[0] | p[1] << 8); };
+    for (uint8_t* p = pixels; p != pixels + size_t{8} * count; p += 8) {
+        const bool keyed = at(p) == layout.key[0] * scale && at(p + 2) == layout.key[1] * scale &&
+                           at(p + 4) == layout.key[2] * scale;
+        p[6] = p[7] = keyed ? 0 : 255;
     }
-    return format.alpha < format.channels || !layout.keyed || format.bits == layout.depth;
 }
 
 // Rows are copied a strip at a time, whatever the width: bounded memory,
@@ -146,7 +157,8 @@ public:
             return png_outcome::broken;
 
         IWICBitmapSource* source = frame_.get();
-        if (!native(pixel_format, format)) {
+        const bool converted = !native(pixel_format, format);
+        if (converted) {
             format = colour(16, 4, false, true);
             if (!ok(factory_->CreateFormatConverter(converter_.put())) ||
                 !ok(converter_->Initialize(frame_.get(), GUID_WICPixelFormat64bppRGBA, WICBitmapDitherTypeNone,
@@ -163,9 +175,13 @@ public:
             const WICRect rect{0, INT(y), INT(width), INT(rows)};
             if (!ok(source->CopyPixels(&rect, stride, stride * rows, strip.data())))
                 return outcome_;
-            for (UINT r = 0; r < rows; ++r)
-                if (!row({y + r, 0, 1, width, strip.data() + size_t{stride} * r}))
+            for (UINT r = 0; r < rows; ++r) {
+                uint8_t* samples = strip.data() + size_t{stride} * r;
+                if (converted && layout_.keyed)
+                    key_to_alpha(samples, width, layout_);
+                if (!row({y + r, 0, 1, width, samples}))
                     return png_outcome::decoded;
+            }
         }
         return in_.error == image_error::none ? png_outcome::decoded : png_outcome::stream_failed;
     }

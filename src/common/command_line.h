@@ -1,0 +1,40 @@
+// The command lines of both programs: options first, then files.
+//
+// Only arguments that begin with "--" and stand before the first file are
+// options; "--" ends them, and every argument after it is a file. An option
+// takes its value from the next argument or after "=" ("--output-dir gen",
+// "--output-dir=gen"). The converter's mode switch, any argument beginning
+// with "-a", counts when it is the first argument after the options, which
+// may follow it too ("vantrel -a --output-dir gen *.bmp"). Every other
+// argument, "-b" for instance, is a file.
+#ifndef VANTREL_COMMAND_LINE_H
+#define VANTREL_COMMAND_LINE_H
+
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct option_spec {
+    std::string_view name;  // with its "--"
+    bool takes_value;
+};
+
+struct command_line {
+    std::map<std::string, std::string, std::less<>> options;  // the last value given wins; "" for a flag
+    bool combined = false;                                     // "-a..." where a mode switch may stand
+    std::vector<char*> files;
+    std::string error;  // the error line for an unknown option or a missing value, or empty
+};
+
+command_line parse_command_line(int argc, char** argv, std::span<const option_spec> known, bool with_modes);
+
+// The file name path gets in directory: its name after its last directory
+// separator, in directory ("gen" and "pics/logo.h" give "gen/logo.h").
+std::string in_directory(const std::string& directory, std::string_view path);
+
+// Whether path names a directory.
+bool is_directory(const std::string& path);
+
+#endif

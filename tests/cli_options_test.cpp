@@ -1,0 +1,72 @@
+// PNG files and the options, as a user sees them: each command line, all it
+// prints, and the files it leaves.
+#include "png_util.h"
+#include "transcript.h"
+
+namespace {
+
+// ab's picture as a PNG of palette indices, entry 0 (white) transparent.
+bytes ab_png(uint32_t width = 2, uint32_t height = 2, uint8_t last_index = 3)
+{
+    std::vector<bytes> rows(height, bytes(width, 0));
+    rows[0][1] = 1, rows[1][0] = 2, rows[1][1] = 3, rows.back().back() = last_index;
+    return join({png_signature, ihdr(width, height, 8, 3), chunk("PLTE", {255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 0, 255}),
+                 chunk("tRNS", {0}), chunk("IDAT", zlib_stored(unfiltered(rows))), chunk("IEND", {})});
+}
+
+TEST_F(Cli, ReadsPngAndTakesOptions)
+{
+    write_file(dir_ / "ab2.png", ab_png());
+    const bytes png = ab_png();
+    write_file(dir_ / "cut.png", bytes(png.begin(), png.end() - 30));
+    write_file(dir_ / "crc.png", join({png_signature, ihdr(1, 1, 8, 0), chunk("IDAT", zlib_stored({0, 7}), false),
+                                       chunk("IEND", {})}));
+    // Over a million pixels, decoded on a thread of its own while the first
+    // rows are written, its last pixel's index without a palette entry.
+    write_file(dir_ / "late.png", ab_png(1100, 1024, 4));
+    fs::create_directories(dir_ / "gen");
+
+    const std::string ab2 = expected_declarations("ab2", 2, 2, words_of(ab)), made = "Making data.h\n";
+    const std::vector<uint32_t> on_green = {pack_ycbcr(0, 255, 0), 0x00800080, 0x4c544cff, 0x1dff1d6b};
+    const std::string failing = "Loading ab.bmp\nWriting ab.h\nWriting ab\n";
+    std::vector<transcript> runs = {
+        {"vantrel ab2.png", "Loading ab2.png\nWriting ab2.h\nWriting ab2\nDone\n", {{"ab2.h", banner_text + ab2}}},
+        {"vantrel -a ab.bmp ab2.png", made + "Loading ab.bmp\nWriting ab\nLoading ab2.png\nWriting ab2\nDone\n",
+         {{"data.h", ab_header + ab2}}},
+        {"vantrel --background 00ff00 ab2.png", "Loading ab2.png\nWriting ab2.h\nWriting ab2\nDone\n",
+         {{"ab2.h", banner_text + expected_declarations("ab2", 2, 2, on_green)}}},
+        {"vantrel ab.bmp cut.png", failing + "Loading cut.png\nerror: truncated PNG file\n", {{"ab.h", ab_header}}},
+        {"vantrel ab.bmp crc.png", failing + "Loading crc.png\nerror: wrong PNG format\n", {{"ab.h", ab_header}}},
+        {"vantrel late.png", "Loading late.png\nWriting late.h\nWriting late\nerror: wrong PNG format\n", {{"late.h", ""}}},
+        {"vantrel -a ab.bmp late.png", made + "Loading ab.bmp\nWriting ab\nLoading late.png\nWriting late\n"
+         "error: wrong PNG format\n", {{"data.h", ab_header}}},
+        // Options, before the files; -a first, or first after them.
+        {"vantrel --output-dir gen ab.bmp", "Loading ab.bmp\nWriting gen/ab.h\nWriting ab\nDone\n",
+         {{"gen/ab.h", ab_header}, {"ab.h", ""}}},
+        {"vantrel --output-dir=gen -a ab.bmp", "Making gen/data.h\nLoading ab.bmp\nWriting ab\nDone\n",
+         {{"gen/data.h", ab_header}, {"data.h", ""}}},
+        {"vantrel -a --output-dir gen --background 0000ff ab2.png", "Making gen/data.h\nLoading ab2.png\nWriting ab2\nDone\n",
+         {{"gen/data.h", banner_text + expected_declarations("ab2", 2, 2, words_of(picture{2, 2, {0, 0, 255, 0, 0, 0, 255,
+                                                                                              0, 0, 0, 0, 255}}))}}},
+        {"vantrel --version", "vantrel 1.0\n"},
+        {"vantrel-preview --version", "vantrel-preview 1.0\n"},
+        {"vantrel -- -a", "Loading -a\nerror: can't open file -a\n"},
+        {"vantrel ab.bmp --output-dir gen", "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading --output-dir\n"
+         "error: can't open file --output-dir\n", {{"ab.h", ab_header}}},
+        // A wrong option stops the run before anything is read or written.
+        {"vantrel --output-dir none ab.bmp", "error: can't write file none\n", {{"ab.h", ""}}},
+        {"vantrel --outputdir gen ab.bmp", "error: unknown option --outputdir\n", {{"ab.h", ""}}},
+        {"vantrel -a ab.bmp --background", made + "Loading ab.bmp\nWriting ab\nLoading --background\n"
+         "error: can't open file --background\n", {{"data.h", ab_header}}},
+        {"vantrel -a --background", "error: missing value for --background\n", {{"data.h", ""}}},
+        {"vantrel --background 00ff0 ab.bmp", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
+        {"vantrel --help=1", "error: unknown option --help=1\n"},
+        {"vantrel ab.bmp && vantrel-preview --output-dir gen ab.h", "Loading ab.bmp\nWriting ab.h\nWriting ab\nDone\n"
+         "Loading ab.h\nWriting gen/ab.png\nDone\n"},
+        {"vantrel-preview --output-dir none ab.h", "error: can't write file none\n"},
+        {"vantrel-preview --bogus", "error: unknown option --bogus\n"},
+    };
+    check(runs);
+}
+
+}  // namespace
