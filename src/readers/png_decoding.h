@@ -105,6 +105,7 @@ private:
     read_options options_;
     uint32_t* pixels_;
     std::array<uint32_t, 256> palette_words_{};  // also the words of greys of up to 8 bits
+    std::vector<uint8_t> to_8_bits_;              // every 16-bit sample's 8 bits, once needed
 };
 
 #endif

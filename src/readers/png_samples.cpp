@@ -79,20 +79,41 @@ bool png_converter::convert(const sample_format& f, const png_row& row)
     // Column x of row y is at index y * width + width - 1 - x.
     uint32_t* dest = pixels_ + uint64_t{row.y} * layout_.width + layout_.width - 1 - row.x0;
     const size_t step = row.dx;
-    if (f.indexed || (f.channels == 1 && f.bits <= 8 && !f.little_endian)) {
+    // The common layouts each have a loop of their own: a big picture has
+    // millions of pixels.
+    if (f.indexed || (f.channels == 1 && f.bits <= 8 && f.bits == layout_.depth)) {
         const uint32_t entries = f.indexed ? layout_.palette_size : 256;
-        for (uint32_t k = 0; k < row.count; ++k, dest -= step) {
-            const uint32_t v = sample(row.samples, f.bits, k, false);
-            if (v >= entries)
-                return false;  // an index without a palette entry
-            *dest = palette_words_[v];
+        const unsigned per_byte = 8 / f.bits, low = (1u << f.bits) - 1;
+        for (uint32_t k = 0; k < row.count;) {
+            // The samples of a byte, the leftmost in its high bits (7.2).
+            const unsigned byte = row.samples[k / per_byte];
+            for (unsigned i = 0; i < per_byte && k < row.count; ++i, ++k, dest -= step) {
+                const unsigned v = byte >> (8 - f.bits * (i + 1)) & low;
+                if (v >= entries)
+                    return false;  // an index without a palette entry
+                *dest = palette_words_[v];
+            }
         }
         return true;
     }
-    if (f.bits == 8 && f.channels >= 3 && !options_.composite) {
+    if (f.channels >= 3 && !options_.composite && f.bits == 8) {
         const uint8_t* p = row.samples;
         for (uint32_t k = 0; k < row.count; ++k, dest -= step, p += f.channels)
             *dest = ycbcr_word(p[f.red], p[f.green], p[f.blue]);
+        return true;
+    }
+    if (f.channels >= 3 && !options_.composite && f.bits == 16) {
+        if (to_8_bits_.empty()) {
+            to_8_bits_.resize(65536);
+            for (uint32_t v = 0; v < 65536; ++v)
+                to_8_bits_[v] = scaled_sample(v, 65535);
+        }
+        const uint8_t* p = row.samples;
+        const auto at = [&](unsigned i) {
+            return to_8_bits_[f.little_endian ? p[2 * i] | p[2 * i + 1] << 8 : p[2 * i] << 8 | p[2 * i + 1]];
+        };
+        for (uint32_t k = 0; k < row.count; ++k, dest -= step, p += 2 * f.channels)
+            *dest = ycbcr_word(at(f.red), at(f.green), at(f.blue));
         return true;
     }
     for (uint32_t k = 0; k < row.count; ++k, dest -= step)
