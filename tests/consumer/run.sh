@@ -90,4 +90,7 @@ made=$(make -C "$work/make" VANTREL="$work/prefix/bin/vantrel")
 expect "$work/make/show" "$changed" "$icon"
 case $made in *icon*) fail "make converted icon.bmp again" ;; esac
 make -q -C "$work/make" VANTREL="$work/prefix/bin/vantrel" show || fail "make has work left"
+printf 'not a picture' >"$work/make/pics/logo.png"
+make -C "$work/make" VANTREL="$work/prefix/bin/vantrel" >/dev/null 2>&1 && fail "make built a bad picture"
+[ ! -e "$work/make/gen/logo.h" ] || fail "make left a stale logo.h"
 echo "consumer project: every build as expected"
