@@ -102,26 +102,19 @@ bool run(int argc, char** argv)
         usage(program);
         return true;
     }
-    try {
-        std::set<std::string> written;
-        for (const char* file : line.files)
-            if (!preview(file, output_dir, written))
-                return false;
-    } catch (const std::bad_alloc&) {
-        std::printf("error: out of memory\n");
-        return false;
-    }
+    std::set<std::string> written;
+    for (const char* file : line.files)
+        if (!preview(file, output_dir, written))
+            return false;
     std::printf("Done\n");
     return true;
 }
 
 }  // namespace
 
-// The only place that decides the exit status: 0 after "Done", the usage
-// line, the help or the version, 1 after any error line.
+// The exit status is 0 after "Done", the usage line, the help or the
+// version, 1 after any error line (run_program).
 int main(int argc, char** argv)
 {
-    open_standard_streams();
-    remove_output_on_signals();
-    return exit_status(run(argc, argv));
+    return run_program(argc, argv, run);
 }

@@ -1,41 +1,18 @@
 #include "png_writer.h"
 
-#include <png.h>
 #include <zlib.h>
 
-#include <cstdlib>
 #include <new>
 
-// libpng reports errors by longjmp to the setjmp of the call that failed.
-// Every call into it is made from a function of this file that holds no
-// object with a destructor, so that the jump skips nothing.
+#include "libpng_calls.h"
 
-namespace {
-
-[[noreturn]] void on_error(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
-
-void on_warning(png_structp, png_const_charp) {}
-
-png_voidp on_malloc(png_structp png, png_alloc_size_t size)
-{
-    void* memory = std::malloc(size);
-    if (memory == nullptr)
-        *static_cast<bool*>(png_get_mem_ptr(png)) = true;
-    return memory;
-}
-
-void on_free(png_structp, png_voidp memory)
-{
-    std::free(memory);
-}
-
-}  // namespace
+// libpng reports errors by longjmp (libpng_calls.h). Every call into it is
+// made from a function of this file that holds no object with a
+// destructor, so that the jump skips nothing.
 
 png_writer::png_writer()
 {
+    using namespace libpng_calls;
     png_ = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning, &out_of_memory_,
                                      on_malloc, on_free);
     if (png_ != nullptr)

@@ -1,7 +1,10 @@
 #include "console.h"
 
+#include "output_file.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <new>
 
 #include <fcntl.h>
 #ifdef _WIN32
@@ -40,4 +43,19 @@ int exit_status(bool ok)
         return 1;
     }
     return ok ? 0 : 1;
+}
+
+int run_program(int argc, char** argv, bool (*body)(int argc, char** argv))
+{
+    open_standard_streams();
+    remove_output_on_signals();
+    bool ok = false;
+    try {
+        ok = body(argc, argv);
+    } catch (const std::bad_alloc&) {
+        // What a reader or writer allocates is reported where it runs out;
+        // this is the rest (names, buffers) when memory is that tight.
+        std::printf("error: out of memory\n");
+    }
+    return exit_status(ok);
 }

@@ -8,6 +8,12 @@
 // into that file. The null device takes its place first.
 void open_standard_streams();
 
+// A program's start and end: the standard streams opened, the signals that
+// remove a half-written file caught (output_file.h), body run, memory that
+// runs out anywhere in it reported as "error: out of memory", and the exit
+// status decided (exit_status). The only place either program decides it.
+int run_program(int argc, char** argv, bool (*body)(int argc, char** argv));
+
 // The exit status of a run that ended with ok: 0 or 1, and 1 when its
 // messages could not all be written to standard output ("error: can't
 // write standard output" on standard error then), as for any tool whose

@@ -1,13 +1,11 @@
-// Where the program starts: its command line, and the only place that
-// decides its exit status: 0 after "Done", the usage line, the help or the
-// version, 1 after any error line.
+// Where the program starts: its command line. The exit status is 0 after
+// "Done", the usage line, the help or the version, 1 after any error line
+// (run_program).
 #include <cctype>
-#include <new>
 
 #include "command_line.h"
 #include "console.h"
 #include "converter.h"
-#include "output_file.h"
 
 namespace {
 
@@ -78,15 +76,8 @@ bool run(int argc, char** argv)
         usage(program);
         return true;
     }
-    try {
-        if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
-            return false;
-    } catch (const std::bad_alloc&) {
-        // The pixel buffer's own failure is reported by the reader; this is
-        // the rest (names, read and write buffers) when memory is that tight.
-        std::printf("error: out of memory\n");
+    if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
         return false;
-    }
     std::printf("Done\n");
     return true;
 }
@@ -95,7 +86,5 @@ bool run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    open_standard_streams();
-    remove_output_on_signals();
-    return exit_status(run(argc, argv));
+    return run_program(argc, argv, run);
 }

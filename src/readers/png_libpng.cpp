@@ -1,16 +1,14 @@
 // PNG decoding with libpng: the stream's rows as stored, no transformation,
 // interlaced pictures pass by pass.
 //
-// libpng reports errors by longjmp to the setjmp of the call that failed.
-// Every call into it that can fail is made from a function of this file
-// that holds no object with a destructor (begin, read_row, finish), and the
-// callbacks it calls hold none either, so a jump skips nothing; what owns
-// memory lives in png_decode, which no jump leaves.
-#include <png.h>
-
-#include <cstdlib>
+// libpng reports errors by longjmp (libpng_calls.h). Every call into it
+// that can fail is made from a function of this file that holds no object
+// with a destructor (begin, read_row, finish), and the callbacks it calls
+// hold none either, so a jump skips nothing; what owns memory lives in
+// png_decode, which no jump leaves.
 #include <vector>
 
+#include "libpng_calls.h"
 #include "png_decoding.h"
 
 namespace {
@@ -24,27 +22,6 @@ struct session {
     image_error stream_error = image_error::none;
     bool out_of_memory = false;
 };
-
-[[noreturn]] void on_error(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
-
-// Nothing from the library is printed.
-void on_warning(png_structp, png_const_charp) {}
-
-png_voidp on_malloc(png_structp png, png_alloc_size_t size)
-{
-    void* memory = std::malloc(size);
-    if (memory == nullptr)
-        static_cast<session*>(png_get_mem_ptr(png))->out_of_memory = true;
-    return memory;
-}
-
-void on_free(png_structp, png_voidp memory)
-{
-    std::free(memory);
-}
 
 void on_read(png_structp png, png_bytep data, size_t count)
 {
@@ -98,7 +75,9 @@ png_outcome png_decode(png_stream& stream, const png_layout& layout, sample_form
 {
     session s;
     s.stream = &stream;
-    s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &s, on_error, on_warning, &s, on_malloc, on_free);
+    using namespace libpng_calls;
+    s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &s, on_error, on_warning, &s.out_of_memory, on_malloc,
+                                     on_free);
     if (s.png)
         s.info = png_create_info_struct(s.png);
     const struct release {
