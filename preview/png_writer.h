@@ -5,13 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 
-struct png_struct_def;
-struct png_info_def;
-
 class png_writer {
 public:
-    // Throws std::bad_alloc when libpng cannot get memory, here or in the
-    // calls below; they return false when the stream could not be written.
+    // Throws std::bad_alloc when the library (libpng, or WIC on Windows)
+    // cannot get memory, here or in the calls below; they return false when
+    // the stream could not be written.
     png_writer();
     ~png_writer();
     png_writer(const png_writer&) = delete;
@@ -23,11 +21,8 @@ public:
     bool finish();
 
 private:
-    bool check(bool done) const;
-
-    png_struct_def* png_ = nullptr;
-    png_info_def* info_ = nullptr;
-    bool out_of_memory_ = false;
+    struct state;  // the library's own
+    state* state_;
 };
 
 #endif

@@ -2,13 +2,14 @@
 // preview needs no DLL that Windows does not have.
 #include "png_writer.h"
 
+// com_stream.h first: its defines keep windows.h's min and max macros out.
+#include "com_stream.h"
+
 #include <wincodec.h>
 
 #include <cstring>
 #include <new>
 #include <vector>
-
-#include "com_stream.h"
 
 namespace {
 
@@ -57,9 +58,7 @@ public:
 
 }  // namespace
 
-// png_writer.h names its state after libpng's; on Windows this file is all
-// there is of it.
-struct png_struct_def {
+struct png_writer::state {
     // Declared in the order they are needed: each goes before what it uses.
     com_apartment apartment;
     file_stream out;
@@ -67,7 +66,23 @@ struct png_struct_def {
     com_ptr<IWICBitmapEncoder> encoder;
     com_ptr<IWICBitmapFrameEncode> frame;
     bool bgr = false;  // the encoder takes blue, green, red
+    bool out_of_memory = false;
     std::vector<uint8_t> row;
+
+    // The result of a call: memory running out is thrown, as the libpng
+    // writer does.
+    bool check(bool done) const
+    {
+        if (out_of_memory)
+            throw std::bad_alloc();
+        return done && !out.failed;
+    }
+
+    bool ok(HRESULT result)
+    {
+        out_of_memory = out_of_memory || result == E_OUTOFMEMORY;
+        return SUCCEEDED(result);
+    }
 };
 
 namespace {
@@ -92,61 +107,48 @@ void ask_for_speed(IPropertyBag2* options)
 
 }  // namespace
 
-png_writer::png_writer()
-{
-    png_ = new png_struct_def;
-}
+png_writer::png_writer() : state_(new state) {}
 
 png_writer::~png_writer()
 {
-    delete png_;
-}
-
-bool png_writer::check(bool done) const
-{
-    if (out_of_memory_)
-        throw std::bad_alloc();
-    return done && !png_->out.failed;
+    delete state_;
 }
 
 bool png_writer::start(FILE* out, uint32_t width, uint32_t height)
 {
-    png_struct_def& s = *png_;
+    state& s = *state_;
     s.out.file = out;
     s.row.resize(size_t{3} * width);
-    const auto ok = [this](HRESULT result) {
-        out_of_memory_ = out_of_memory_ || result == E_OUTOFMEMORY;
-        return SUCCEEDED(result);
-    };
+    const auto ok = [&s](HRESULT result) { return s.ok(result); };
     com_ptr<IPropertyBag2> options;
     if (!ok(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                              reinterpret_cast<void**>(s.factory.put()))) ||
         !ok(s.factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, s.encoder.put())) ||
         !ok(s.encoder->Initialize(&s.out, WICBitmapEncoderNoCache)) ||
         !ok(s.encoder->CreateNewFrame(s.frame.put(), options.put())))
-        return check(false);
+        return s.check(false);
     if (options.get() != nullptr)
         ask_for_speed(options.get());
     if (!ok(s.frame->Initialize(options.get())) || !ok(s.frame->SetSize(width, height)))
-        return check(false);
+        return s.check(false);
     // The encoder answers with the closest format it takes. PNG stores red
     // first, so RGB is the one that may spare a copy inside the encoder;
     // BGR is the one every WIC takes.
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppRGB;
     if (!ok(s.frame->SetPixelFormat(&format)))
-        return check(false);
+        return s.check(false);
     if (!IsEqualGUID(format, GUID_WICPixelFormat24bppRGB)) {
         format = GUID_WICPixelFormat24bppBGR;
         if (!ok(s.frame->SetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
-            return check(false);
+            return s.check(false);
         s.bgr = true;
     }
-    return check(true);
+    return s.check(true);
 }
 
 bool png_writer::write_row(const uint8_t* rgb)
 {
-    png_struct_def& s = *png_;
+    state& s = *state_;
     const size_t bytes = s.row.size();
     if (s.bgr) {
         for (size_t i = 0; i < bytes; i += 3) {
@@ -157,17 +159,11 @@ bool png_writer::write_row(const uint8_t* rgb)
     } else {
         std::memcpy(s.row.data(), rgb, bytes);
     }
-    const HRESULT result = s.frame->WritePixels(1, UINT(bytes), UINT(bytes), s.row.data());
-    out_of_memory_ = result == E_OUTOFMEMORY;
-    return check(SUCCEEDED(result));
+    return s.check(s.ok(s.frame->WritePixels(1, UINT(bytes), UINT(bytes), s.row.data())));
 }
 
 bool png_writer::finish()
 {
-    png_struct_def& s = *png_;
-    HRESULT result = s.frame->Commit();
-    if (SUCCEEDED(result))
-        result = s.encoder->Commit();
-    out_of_memory_ = result == E_OUTOFMEMORY;
-    return check(SUCCEEDED(result));
+    state& s = *state_;
+    return s.check(s.ok(s.frame->Commit()) && s.ok(s.encoder->Commit()));
 }

@@ -113,4 +113,27 @@ TEST(PngReader, RefusesEachFaultWithItsOwnError)
         EXPECT_EQ(load(files[i].first), files[i].second) << "file " << i;
 }
 
+// A source that fails once the chunks are checked: the image data read
+// for the library then fails as the system's failure, not as a broken file.
+TEST(PngReader, ReportsAReadFailureAfterTheChecksAsSuch)
+{
+    struct failing_source : byte_source {
+        bytes data = indexed{}.file();
+        int reads = 0;
+        failing_source() : byte_source(indexed{}.file().size()) {}
+        image_error read(uint64_t offset, size_t count, uint8_t* dest) override
+        {
+            if (++reads > 1)
+                return image_error::read_failed;
+            std::copy_n(data.begin() + long(offset), count, dest);
+            return image_error::none;
+        }
+    } source;
+    image_format format = image_format::bmp;
+    image_error error = image_error::none;
+    const image_ptr image(load_image(source, {}, format, error), &free_bmp);
+    EXPECT_EQ(error, image_error::read_failed);
+    EXPECT_EQ(source.reads, 2);  // the first took the whole file, the chunks checked from it
+}
+
 }  // namespace

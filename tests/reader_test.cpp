@@ -218,7 +218,9 @@ TEST_F(Reader, RunningOutOfMemoryLeavesNothingBehind)
             picture.reset();
             allocations.fail_at = 0;
             EXPECT_TRUE(error == image_error::none || error == image_error::out_of_memory) << "allocation " << n;
+#ifndef __SANITIZE_THREAD__  // whose runtime frees what it allocated before
             EXPECT_EQ(allocations.live, before) << "allocation " << n;
+#endif
             if (allocations.made < n)
                 break;  // none failed: every allocation has had its turn
         }

@@ -286,7 +286,7 @@ inline run_result run_in(const fs::path& dir, const std::string& command)
     (void)on_path;
 #endif
 #ifdef _WIN32
-    const int status = std::system(("cd /d \"" + dir.string() + "\" && " + command + " >.out 2>.err").c_str());
+    const int status = std::system(("cd /d \"" + dir.string() + "\" && (" + command + ") >.out 2>.err").c_str());
 #else
     const int raw = std::system(("cd '" + dir.string() + "' && { " + command + "\n} >.out 2>.err").c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -10,9 +10,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+
 #include <objbase.h>
 #include <objidl.h>
-#include <windows.h>
 
 #include <cstdint>
 
@@ -117,9 +118,9 @@ protected:
         return true;
     }
 
-    // What Stat gives: a nameless stream of the given size, whatever the
-    // flags, since a null name is what the caller's CoTaskMemFree expects
-    // when there is none.
+    // What Stat gives: a stream of the given size without a name, whatever
+    // the flags ask; the caller frees the name with CoTaskMemFree, which
+    // takes null.
     static HRESULT describe(STATSTG* into, uint64_t size)
     {
         if (into == nullptr)

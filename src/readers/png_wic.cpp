@@ -2,13 +2,15 @@
 // Windows: the samples in WIC's own pixel format when it is one the
 // converter reads, and converted to 64-bit RGBA, exact for every depth,
 // only when it is not. WIC deinterlaces, so rows come whole and in order.
+// com_stream.h first: its defines keep windows.h's min and max macros out.
+#include "com_stream.h"
+
 #include <wincodec.h>
 
 #include <algorithm>
 #include <new>
 #include <vector>
 
-#include "com_stream.h"
 #include "png_decoding.h"
 
 namespace {
