@@ -286,7 +286,9 @@ inline run_result run_in(const fs::path& dir, const std::string& command)
     (void)on_path;
 #endif
 #ifdef _WIN32
-    const int status = std::system(("cd /d \"" + dir.string() + "\" && (" + command + ") >.out 2>.err").c_str());
+    // cmd.exe redirects the last command of a chain alone: the tables give
+    // single commands where they run on Windows.
+    const int status = std::system(("cd /d \"" + dir.string() + "\" && " + command + " >.out 2>.err").c_str());
 #else
     const int raw = std::system(("cd '" + dir.string() + "' && { " + command + "\n} >.out 2>.err").c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
