@@ -1,6 +1,7 @@
-// The two modes of a run: a header beside each bitmap, or every image in
-// one "data.h". Both print their progress and, on failure, the error line,
-// and stop at the first failure; main turns the result into the status.
+// The two modes of a run: a header beside each picture (or in the output
+// directory), or every image in one "data.h". Both print their progress
+// and, on failure, the error line, and stop at the first failure; main
+// turns the result into the status.
 #include <algorithm>
 #include <array>
 #include <deque>
