@@ -47,6 +47,47 @@ void operator delete(void* p, size_t) noexcept
     operator delete(p);
 }
 
+// The other forms go through the two above, so that whatever one allocates
+// the other frees (a sanitizer's own forms would not pair with these).
+void* operator new[](size_t size)
+{
+    return operator new(size);
+}
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void* operator new[](size_t size, const std::nothrow_t& nothrow) noexcept
+{
+    return operator new(size, nothrow);
+}
+
+void operator delete[](void* p) noexcept
+{
+    operator delete(p);
+}
+
+void operator delete[](void* p, size_t) noexcept
+{
+    operator delete(p);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    operator delete(p);
+}
+
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    operator delete(p);
+}
+
 namespace {
 
 class Reader : public ::testing::Test {
