@@ -110,7 +110,8 @@ bool png_converter::convert(const sample_format& f, const png_row& row)
         }
         const uint8_t* p = row.samples;
         const auto at = [&](unsigned i) {
-            return to_8_bits_[f.little_endian ? p[2 * i] | p[2 * i + 1] << 8 : p[2 * i] << 8 | p[2 * i + 1]];
+            const unsigned first = p[2 * i], second = p[2 * i + 1];
+            return to_8_bits_[f.little_endian ? first | second << 8 : first << 8 | second];
         };
         for (uint32_t k = 0; k < row.count; ++k, dest -= step, p += 2 * f.channels)
             *dest = ycbcr_word(at(f.red), at(f.green), at(f.blue));
