@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (picture) {
         std::string name = "fuzz.h";
         const bool written =
-            make_data(sink, name, picture->image(), [&](int32_t rows) { return picture->wait_for_rows(rows); });
+            make_data(sink, name, picture->image(), [&](int32_t t) { return picture->row(t); });
         // Only a picture decoded while it is written can fail now (/dev/null
         // takes every write), and then it says why.
         if (!written && picture->error() == image_error::none)

@@ -30,22 +30,23 @@ std::string c_identifier(std::string_view image_name);
 // all be written.
 bool make_header(FILE* out);
 
-// Blocks until the top rows (counted from 1) of a picture still being
-// decoded are in its pixels; false if they never will be.
-using rows_ready_fn = std::function<bool(int32_t rows)>;
+// The words of row t (from the top, mirrored as the record's rows are) of
+// a picture still being decoded, asked for in order, once they are there;
+// null if they never will be (loaded_picture::row).
+using row_words_fn = std::function<const uint32_t*(int32_t t)>;
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
 // prints "Writing <image name>" and appends the image's declarations to out.
 // Returns false as soon as a write fails (the stream's error flag stays set)
-// or rows_ready does. Without rows_ready the picture is complete.
-bool make_data(FILE* out, std::string& name, const bmp_image& image, const rows_ready_fn& rows_ready = {});
+// or a row does not come. Without rows the picture's pixels are complete.
+bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows = {});
 
 // The declarations alone, for the image name given, into a text sink
 // (text_sink.h), which may still hold or be writing some of them when this
 // returns; false if the picture's rows or a write failed.
 class text_sink;
 bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
-                        const rows_ready_fn& rows_ready = {});
+                        const row_words_fn& rows = {});
 
 // Single-file mode: converts each file into a header beside it.
 // Combined mode: converts every file into "data.h" in the current directory.

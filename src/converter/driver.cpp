@@ -78,9 +78,9 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
     return picture;
 }
 
-rows_ready_fn rows_of(loaded_picture& picture)
+row_words_fn rows_of(loaded_picture& picture)
 {
-    return [&picture](int32_t rows) { return picture.wait_for_rows(rows); };
+    return [&picture](int32_t t) { return picture.row(t); };
 }
 
 // An image of data.h whose text may not all be written yet, and the

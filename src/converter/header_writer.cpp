@@ -16,7 +16,7 @@ bool make_header(FILE* out)
 }
 
 bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
-                        const rows_ready_fn& rows_ready)
+                        const row_words_fn& arriving)
 {
     const std::string id = c_identifier(name);
 
@@ -34,9 +34,9 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
     // backwards to list it left to right.
     for (size_t row = 0; row < rows && sink.ok(); ++row) {
         // A big picture may still be arriving row by row.
-        if (rows_ready && !rows_ready(static_cast<int32_t>(row + 1)))
+        const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
+        if (!stored)
             return false;
-        const uint32_t* stored = image.pixels + row * width;
         if (width > 0) {
             sink.first_word(stored[width - 1]);
             sink.words_backwards(stored + width - 1, width - 1);
@@ -47,11 +47,11 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
     return sink.ok();
 }
 
-bool make_data(FILE* out, std::string& name, const bmp_image& image, const rows_ready_fn& rows_ready)
+bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows)
 {
     const auto pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
     text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
     std::printf("Writing %s\n", name.c_str());
-    return write_declarations(sink, name, image, rows_ready) && sink.flush() && std::fflush(out) == 0;
+    return write_declarations(sink, name, image, rows) && sink.flush() && std::fflush(out) == 0;
 }

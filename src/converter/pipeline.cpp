@@ -39,31 +39,39 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
     p->decoder_ = open_image(*p->source_, options, format, error);
     if (!p->decoder_)
         return nullptr;
-    p->image_.reset(allocate_image(*p->decoder_));
+    const image_decoder& decoder = *p->decoder_;
+    // A decoder whose library is the slow part leaves converting to the
+    // thread that asks for the rows, through a ring of a few MiB: the
+    // picture then needs no pixels of its own.
+    if (decoder.streams() && (p->slot_bytes_ = decoder.sample_row_bytes()) > 0) {
+        p->slots_ = static_cast<uint32_t>(std::clamp<size_t>(ring_bytes / p->slot_bytes_, 1, size_t(decoder.height())));
+        p->ring_ = make_buffer<uint8_t>(p->slots_ * p->slot_bytes_);
+        p->row_words_ = make_buffer<uint32_t>(size_t(decoder.width()));
+        p->image_.reset(new bmp_image{decoder.width(), decoder.height(), nullptr});
+        try {
+            if (p->ring_ && p->row_words_) {
+                p->thread_ = start_thread([picture = p.get()] { picture->decode_samples(); });
+                return p;
+            }
+        } catch (const std::exception&) {
+            // No thread, or no memory for one: the picture is decoded whole.
+        }
+        p->slot_bytes_ = 0;
+    }
+    p->image_.reset(allocate_image(decoder));
     if (!p->image_) {
         error = image_error::out_of_memory;
         return nullptr;
     }
-    if (p->decoder_->streams()) {
-        // A decoder whose library is the slow part leaves converting to the
-        // thread that waits for the rows, through a ring of a few MiB.
-        if ((p->slot_bytes_ = p->decoder_->sample_row_bytes()) > 0) {
-            p->slots_ = static_cast<uint32_t>(std::clamp<size_t>(ring_bytes / p->slot_bytes_, 4, size_t(p->image().height)));
-            p->ring_ = make_buffer<uint8_t>(p->slots_ * p->slot_bytes_);
-            if (!p->ring_)
-                p->slot_bytes_ = 0;
-        }
+    if (decoder.streams()) {
         try {
-            p->thread_ = start_thread([picture = p.get()] {
-                picture->slot_bytes_ > 0 ? picture->decode_samples() : picture->decode();
-            });
+            p->thread_ = start_thread([picture = p.get()] { picture->decode(); });
             // The decoding thread is the slow one: the first touch of every
             // page of the pixels is made here instead.
             prefault_buffer(p->image_->pixels, image_bytes(p->image()));
             return p;
         } catch (const std::exception&) {
             // No thread, or no memory for one: the picture is decoded here.
-            p->slot_bytes_ = 0;
         }
     }
     p->decode();
@@ -128,26 +136,31 @@ void loaded_picture::decode_samples()
     });
 }
 
-// Converts the rows of samples in the ring up to rows, or as many as have
-// come; false if a row failed or no more will come.
-bool loaded_picture::convert_samples(uint32_t rows)
+// Row t of the ring's samples into row_words: rows come in order, so the
+// one asked for is the next one. Slots are given back in batches, like
+// the rows the decoding thread puts in.
+const uint32_t* loaded_picture::converted_row(uint32_t t)
 {
-    while (converted_ < rows) {
-        const progress p = progress_.wait([&](const progress& s) { return s.decoded > converted_ || s.finished; });
-        if (p.decoded == converted_)
-            return false;
-        for (; converted_ < p.decoded; ++converted_)
-            if (!decoder_->convert_row(ring_.get() + size_t(converted_ % slots_) * slot_bytes_, converted_,
-                                       image_->pixels)) {
-                conversion_error_ = image_error::bad_format;
-                progress_.update([](progress& s) { s.stop = true; });
-                return false;
-            }
-        progress_.update([&](progress& s) { s.taken = converted_; });
+    if (t != converted_ || conversion_error_ != image_error::none)
+        return nullptr;
+    if (t >= seen_decoded_) {
+        const progress p = progress_.wait([&](const progress& s) { return s.decoded > t || s.finished; });
+        if ((seen_decoded_ = p.decoded) <= t)
+            return nullptr;
     }
+    if (!decoder_->convert_row(ring_.get() + size_t(t % slots_) * slot_bytes_, row_words_.get())) {
+        conversion_error_ = image_error::bad_format;
+        progress_.update([](progress& s) { s.stop = true; });
+        return nullptr;
+    }
+    ++converted_;
+    if (converted_ % 32 == 0 || converted_ == seen_decoded_)
+        progress_.update([&](progress& s) { s.taken = converted_; });
     // The last row is not the end: the image data may still fail its checks.
-    return converted_ < uint32_t(image_->height) ||
-           progress_.wait([](const progress& s) { return s.finished; }).error == image_error::none;
+    if (converted_ == uint32_t(image_->height) &&
+        progress_.wait([](const progress& s) { return s.finished; }).error != image_error::none)
+        return nullptr;
+    return row_words_.get();
 }
 
 loaded_picture::~loaded_picture()
@@ -158,15 +171,19 @@ loaded_picture::~loaded_picture()
     }
 }
 
-bool loaded_picture::wait_for_rows(int32_t rows)
+const uint32_t* loaded_picture::row(int32_t t)
 {
-    if (rows <= 0)
-        return true;
-    const auto wanted = static_cast<uint32_t>(rows);
+    if (t < 0 || t >= image_->height)
+        return nullptr;
     if (slot_bytes_ > 0)
-        return conversion_error_ == image_error::none && convert_samples(wanted);
-    const progress p = progress_.wait([&](const progress& s) { return s.rows_ready >= wanted || s.finished; });
-    return p.rows_ready >= wanted && p.error == image_error::none;
+        return converted_row(uint32_t(t));
+    const auto wanted = static_cast<uint32_t>(t) + 1;
+    if (thread_.joinable()) {
+        const progress p = progress_.wait([&](const progress& s) { return s.rows_ready >= wanted || s.finished; });
+        if (p.rows_ready < wanted || p.error != image_error::none)
+            return nullptr;
+    }
+    return image_->pixels + size_t(t) * size_t(image_->width);
 }
 
 image_error loaded_picture::error()

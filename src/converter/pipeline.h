@@ -22,16 +22,22 @@ public:
     // pixels and decodes them: here, or on a thread of its own for a big
     // picture whose decoder streams. Null with error set on failure (format
     // says which reader took it); a decoding that fails later says so
-    // through wait_for_rows and error.
+    // through row and error.
     static std::unique_ptr<loaded_picture> load(std::unique_ptr<byte_source> source, const read_options& options,
                                                 image_format& format, image_error& error);
     ~loaded_picture();
 
+    // The picture's size, and its pixels, which a picture whose samples
+    // come through a ring (image_decoder::decode_samples) does not have:
+    // read its rows with row().
     const bmp_image& image() const { return *image_; }
 
-    // Blocks until the top rows (counted from 1) are in the pixels; false if
-    // decoding failed before, and error() then says why.
-    bool wait_for_rows(int32_t rows);
+    // The words of row t (from the top, mirrored as the record's rows are)
+    // once they are decoded; null if decoding failed first, and error()
+    // then says why. Rows are asked for in order, top row first, and each
+    // pointer serves until the next call. The last row comes only once the
+    // whole picture has passed its checks.
+    const uint32_t* row(int32_t t);
 
     // Why decoding failed, once it has; none while it goes on.
     image_error error();
@@ -49,17 +55,19 @@ private:
                                                  image_format& format, image_error& error);
     void decode();
     void decode_samples();
-    bool convert_samples(uint32_t rows);
+    const uint32_t* converted_row(uint32_t t);
 
     std::unique_ptr<byte_source> source_;
     std::unique_ptr<image_decoder> decoder_;
     std::unique_ptr<bmp_image, void (*)(bmp_image*)> image_{nullptr, &free_bmp};
     // When the decoder hands over samples (image_decoder::decode_samples):
     // a ring of slots rows of slot_bytes, filled by the decoding thread and
-    // converted by the thread that waits for rows, and how far that is.
+    // converted a row at a time into row_words by the thread that asks for
+    // rows, and how far each has come.
     std::unique_ptr<uint8_t[], void (*)(void*)> ring_{nullptr, &std::free};
+    std::unique_ptr<uint32_t[], void (*)(void*)> row_words_{nullptr, &std::free};
     size_t slot_bytes_ = 0;
-    uint32_t slots_ = 0, converted_ = 0;
+    uint32_t slots_ = 0, converted_ = 0, seen_decoded_ = 0;
     image_error conversion_error_ = image_error::none;
     handoff<progress> progress_;
     std::thread thread_;  // last: it stops before the rest goes

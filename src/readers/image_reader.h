@@ -160,15 +160,16 @@ public:
     virtual image_error decode(uint32_t* pixels, const rows_done_fn& rows_done) = 0;
 
     // A decoder whose library is the slow part can leave converting its
-    // samples to words to another thread: decode_samples hands over the
-    // samples of each row, top row first, at most sample_row_bytes() each,
-    // and convert_row turns one into the words of row y (false for a
-    // palette index without an entry). sample_row_bytes() is 0 for a
-    // decoder that converts as it decodes.
+    // samples to words to another thread, which then needs no pixels for
+    // the whole picture: decode_samples hands over the samples of each row,
+    // top row first, at most sample_row_bytes() each, and convert_row turns
+    // one into the width words of its row, laid out (mirrored) as the
+    // record's rows are; false for a palette index without an entry.
+    // sample_row_bytes() is 0 for a decoder that converts as it decodes.
     virtual size_t sample_row_bytes() const { return 0; }
     using take_samples_fn = std::function<bool(const uint8_t* samples, size_t size)>;
     virtual image_error decode_samples(const take_samples_fn&) { return image_error::none; }
-    virtual bool convert_row(const uint8_t*, uint32_t, uint32_t*) { return false; }
+    virtual bool convert_row(const uint8_t*, uint32_t*) { return false; }
 
 private:
     image_format format_;

@@ -94,16 +94,16 @@ png_outcome png_decode(png_stream& stream, const png_layout& layout, sample_form
 // and alpha rules of image_reader.h.
 class png_converter {
 public:
-    png_converter(const png_layout& layout, const read_options& options, uint32_t* pixels);
-    // False for a palette index without an entry.
-    bool convert(const sample_format& format, const png_row& row);
+    png_converter(const png_layout& layout, const read_options& options);
+    // Converts row into the words of its image row, laid out as the record
+    // lays them out (mirrored); false for a palette index without an entry.
+    bool convert(const sample_format& format, const png_row& row, uint32_t* row_words);
 
 private:
     uint32_t word(const sample_format& format, const uint8_t* pixel_samples, uint32_t bit_offset) const;
 
     const png_layout& layout_;
     read_options options_;
-    uint32_t* pixels_;
     std::array<uint32_t, 256> palette_words_{};  // also the words of greys of up to 8 bits
     std::vector<uint8_t> to_8_bits_;              // every 16-bit sample's 8 bits, once needed
 };

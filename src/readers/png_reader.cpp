@@ -25,9 +25,9 @@ public:
 
     image_error decode(uint32_t* pixels, const rows_done_fn& rows_done) override
     {
-        converter_.emplace(layout_, options_, pixels);
+        converter_.emplace(layout_, options_);
         return run([&](const png_row& row) {
-            if (!converter_->convert(format_, row))
+            if (!converter_->convert(format_, row, pixels + uint64_t{row.y} * layout_.width))
                 return bad_index_ = true, false;
             // An interlaced picture's rows are complete only once its last
             // pass is. Otherwise every 64 rows: each report wakes the thread
@@ -46,11 +46,11 @@ public:
         }, [] {});
     }
 
-    bool convert_row(const uint8_t* samples, uint32_t y, uint32_t* pixels) override
+    bool convert_row(const uint8_t* samples, uint32_t* row_words) override
     {
         if (!converter_)
-            converter_.emplace(layout_, options_, pixels);
-        return converter_->convert(format_, {y, 0, 1, layout_.width, samples});
+            converter_.emplace(layout_, options_);
+        return converter_->convert(format_, {0, 0, 1, layout_.width, samples}, row_words);
     }
 
 private:

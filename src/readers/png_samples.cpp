@@ -28,8 +28,8 @@ uint32_t sample(const uint8_t* samples, unsigned bits, size_t i, bool little_end
 
 }  // namespace
 
-png_converter::png_converter(const png_layout& layout, const read_options& options, uint32_t* pixels)
-    : layout_(layout), options_(options), pixels_(pixels)
+png_converter::png_converter(const png_layout& layout, const read_options& options)
+    : layout_(layout), options_(options)
 {
     const uint8_t* bg = options.background;
     if (layout.colour == png_indexed) {
@@ -74,10 +74,10 @@ uint32_t png_converter::word(const sample_format& f, const uint8_t* samples, uin
                       composited_sample(b, top, a, top, bg[2]));
 }
 
-bool png_converter::convert(const sample_format& f, const png_row& row)
+bool png_converter::convert(const sample_format& f, const png_row& row, uint32_t* row_words)
 {
-    // Column x of row y is at index y * width + width - 1 - x.
-    uint32_t* dest = pixels_ + uint64_t{row.y} * layout_.width + layout_.width - 1 - row.x0;
+    // Column x is at index width - 1 - x.
+    uint32_t* dest = row_words + layout_.width - 1 - row.x0;
     const size_t step = row.dx;
     // The common layouts each have a loop of their own: a big picture has
     // millions of pixels.
