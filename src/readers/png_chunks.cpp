@@ -73,7 +73,7 @@ void append_chunk(std::vector<uint8_t>& out, uint32_t type, const uint8_t* data,
     out.insert(out.end(), tail, tail + 4);
 }
 
-// The file read front to back in blocks, each byte once.
+// The file read front to back, a few KiB at a time, what is skipped unread.
 class chunk_reader {
 public:
     chunk_reader(byte_source& source, std::vector<uint8_t> head)
@@ -90,8 +90,10 @@ public:
     {
         while (n > 0) {
             if (at_ == end_) {
-                buffer_.resize(static_cast<size_t>(std::min<uint64_t>(source_.size(), uint64_t{VANTREL_BLOCK_BYTES})));
-                const auto want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), left()));
+                // A few KiB at a time: what is read here is chunk headers and
+                // small chunks, between image data that is skipped.
+                buffer_.resize(std::max<size_t>(buffer_.size(), 4096));
+                const auto want = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(n, 4096), left()));
                 if (want == 0)
                     return image_error::truncated;
                 if (const image_error why = source_.read(position_, want, buffer_.data()); why != image_error::none)
@@ -212,17 +214,25 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
             after_idat = after_idat || layout.idat_begin != 0;
             continue;
         }
-        uint32_t crc = crc_update(0xffffffff, head + 4, 4);
-        if (small)
-            data.resize(std::max<size_t>(length, 1));
-        const uint64_t chunk_start = in.position() - 8;
-        for (uint64_t left = length; left > 0;) {
-            const auto step = static_cast<size_t>(std::min<uint64_t>(left, uint64_t{1} << 20));
-            if (const image_error why = in.take(step, small ? data.data() + (length - left) : nullptr, crc);
-                why != image_error::none)
-                return why;
-            left -= step;
+        // The image data is read once, by the library, through png_stream,
+        // which checks each IDAT chunk's CRC as it goes.
+        if (type == IDAT) {
+            if (!seen_ihdr || after_idat || (layout.colour == png_indexed && !seen_plte))
+                return image_error::bad_format;
+            if (layout.idat_begin == 0)
+                layout.idat_begin = in.position() - 8;
+            in.skip(length + uint64_t{4});
+            layout.idat_end = in.position();
+            continue;
         }
+        // A critical chunk this reader does not know.
+        if (!small)
+            return image_error::bad_format;
+        // What is left is small, and read whole.
+        uint32_t crc = crc_update(0xffffffff, head + 4, 4);
+        data.resize(std::max<size_t>(length, 1));
+        if (const image_error why = in.take(length, data.data(), crc); why != image_error::none)
+            return why;
         uint8_t stored[4];
         if (const image_error why = in.take(4, stored, unused); why != image_error::none)
             return why;
@@ -253,20 +263,12 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
             if (!seen_trns && layout.idat_begin == 0 && (seen_plte || layout.colour != png_indexed))
                 read_trns(data.data(), length, layout);
             seen_trns = true;
-        } else if (type == IDAT) {
-            if (after_idat || (layout.colour == png_indexed && !seen_plte))
-                return image_error::bad_format;
-            if (layout.idat_begin == 0)
-                layout.idat_begin = chunk_start;
-            layout.idat_end = in.position();
         } else if (type == IEND) {
             if (length != 0)
                 return image_error::bad_format;
             return layout.idat_begin == 0 ? image_error::bad_format : image_error::none;
-        } else {
-            return image_error::bad_format;  // a critical chunk this reader does not know
         }
-        after_idat = after_idat || (type != IDAT && layout.idat_begin != 0);
+        after_idat = after_idat || layout.idat_begin != 0;
     }
     layout.cut_short = true;
     return layout.idat_begin == 0 || !seen_ihdr ? image_error::truncated : image_error::none;
@@ -290,6 +292,35 @@ png_stream::png_stream(byte_source& source, const png_layout& layout)
     append_chunk(tail_, IEND, nullptr, 0);
 }
 
+bool png_stream::check(const uint8_t* bytes, size_t count)
+{
+    checked_ += count;
+    while (count > 0) {
+        // Length and type, then the data, then the CRC: field_bytes_ of the
+        // twelve bytes of fields_ are in, and data_left_ of the data is not.
+        if (field_bytes_ < 8 || (field_bytes_ >= 8 && data_left_ == 0)) {
+            fields_[field_bytes_++] = *bytes++, --count;
+            if (field_bytes_ == 8) {
+                data_left_ = uint32_t(fields_[0]) << 24 | uint32_t(fields_[1]) << 16 | uint32_t(fields_[2]) << 8 |
+                             uint32_t(fields_[3]);
+                crc_ = crc_update(0xffffffff, fields_ + 4, 4);
+            } else if (field_bytes_ == 12) {
+                const uint32_t stored = uint32_t(fields_[8]) << 24 | uint32_t(fields_[9]) << 16 |
+                                        uint32_t(fields_[10]) << 8 | uint32_t(fields_[11]);
+                if (stored != ~crc_)
+                    return false;
+                field_bytes_ = 0;
+            }
+            continue;
+        }
+        const auto step = static_cast<size_t>(std::min<uint64_t>(count, data_left_));
+        crc_ = crc_update(crc_, bytes, step);
+        bytes += step, count -= step;
+        data_left_ -= static_cast<uint32_t>(step);
+    }
+    return true;
+}
+
 image_error png_stream::read(uint64_t position, size_t count, uint8_t* dest)
 {
     // The three parts in turn: the chunks made here, the file's IDAT
@@ -305,8 +336,20 @@ image_error png_stream::read(uint64_t position, size_t count, uint8_t* dest)
         } else if (position < head_.size() + idat_size) {
             const uint64_t at = position - head_.size();
             step = static_cast<size_t>(std::min<uint64_t>(count, idat_size - at));
+            // Bytes a library skips are checked all the same: no chunk is
+            // given up without its CRC checked.
+            uint8_t gap[4096];
+            while (checked_ < at) {
+                const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof gap, at - checked_));
+                if (const image_error why = source_.read(idat_begin_ + checked_, n, gap); why != image_error::none)
+                    return why;
+                if (!check(gap, n))
+                    return image_error::bad_format;
+            }
             if (const image_error why = source_.read(idat_begin_ + at, step, dest); why != image_error::none)
                 return why;
+            if (at + step > checked_ && !check(dest + (checked_ - at), static_cast<size_t>(at + step - checked_)))
+                return image_error::bad_format;
         } else {
             const uint64_t at = position - head_.size() - idat_size;
             step = std::min(count, static_cast<size_t>(tail_.size() - at));

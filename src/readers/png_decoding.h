@@ -34,24 +34,40 @@ struct png_layout {
 };
 
 // Checks the signature and every chunk up to IEND (image_reader.h says
-// what), reading the file in blocks after its first bytes, head.
+// what), reading the file after its first bytes, head. The image data is
+// not read here: the IDAT chunks' CRCs are checked by png_stream, as the
+// library reads them.
 image_error parse_png(byte_source& source, std::vector<uint8_t> head, png_layout& layout);
 
 // The file as the library sees it: the signature, IHDR, PLTE for an indexed
-// picture, the IDAT chunks and IEND; nothing else.
+// picture, the IDAT chunks and IEND; nothing else. The IDAT chunks are
+// served as the file holds them, each one's CRC checked by the time its
+// last byte is served: the image data is read once, by the thread that
+// decodes it.
 class png_stream {
 public:
     png_stream(byte_source& source, const png_layout& layout);
 
     uint64_t size() const { return head_.size() + (idat_end_ - idat_begin_) + tail_.size(); }
 
-    // Copies the count bytes at position into dest; truncated past the end.
+    // Copies the count bytes at position into dest: truncated past the end,
+    // bad_format at the end of an IDAT chunk whose CRC is wrong.
     image_error read(uint64_t position, size_t count, uint8_t* dest);
 
 private:
+    // Takes the IDAT bytes from checked_ on through the CRC check; false
+    // for a wrong CRC.
+    bool check(const uint8_t* bytes, size_t count);
+
     byte_source& source_;
     std::vector<uint8_t> head_, tail_;
     uint64_t idat_begin_, idat_end_;
+    // How far the IDAT bytes are checked, and where that is in its chunk:
+    // the bytes of its length, type and CRC, what is left of its data, and
+    // the CRC of its type and data so far.
+    uint64_t checked_ = 0;
+    uint8_t fields_[12] = {};
+    uint32_t field_bytes_ = 0, data_left_ = 0, crc_ = 0;
 };
 
 // How the library lays out the samples of a row.
