@@ -44,16 +44,18 @@
 //   - Alpha and tRNS are ignored (the stored colour is kept), and so are
 //     gAMA, cHRM, sRGB, iCCP, sBIT and every other ancillary chunk: no
 //     colour management. An animated PNG gives its default image.
-//   - The file is checked whole by this reader before a PNG library decodes
-//     anything: the signature, every chunk's length and CRC (an ancillary
-//     chunk with a bad CRC is dropped, as the standard allows), the IHDR
-//     values, the chunk order (IHDR first, one PLTE before the IDAT chunks,
-//     which follow one another), a PLTE where the colour type needs one and
-//     of at most 2^depth entries, unknown critical chunks. The library is
-//     then handed only IHDR, PLTE, the IDAT chunks and IEND, so that every
-//     platform's decoder sees the same few chunks and nothing else in the
-//     file costs memory. The library inflates and unfilters; the samples it
-//     returns are converted by this reader's own code, the same everywhere.
+//   - The file is checked by this reader before a PNG library decodes
+//     anything: the signature, every chunk's length and type and the CRC of
+//     every chunk it reads (an ancillary chunk with a bad CRC is dropped, as
+//     the standard allows), the IHDR values, the chunk order (IHDR first,
+//     one PLTE before the IDAT chunks, which follow one another), a PLTE
+//     where the colour type needs one, unknown critical chunks. The library
+//     is then handed only IHDR, PLTE, the IDAT chunks and IEND, so that
+//     every platform's decoder sees the same few chunks and nothing else in
+//     the file costs memory; the image data is read once, as the library
+//     reads it, and each IDAT chunk's CRC checked then by this reader. The
+//     library inflates and unfilters; the samples it returns are converted
+//     by this reader's own code, the same everywhere.
 //   - A file that ends before IEND is read as far as it goes: if its image
 //     data is complete the picture is too.
 //
