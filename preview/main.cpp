@@ -71,37 +71,22 @@ bool preview(const std::string& file, const std::string& output_dir, std::set<st
 
 constexpr option_spec options[] = {{"--output-dir", true}, {"--help", false}, {"--version", false}};
 
-void usage(const char* program)
-{
-    std::printf("Usage: %s header.h ...\n", program);
-}
+constexpr program_texts texts = {
+    "vantrel-preview", "Usage: %s header.h ...\n",
+    "Turns headers that vantrel wrote back into PNG pictures, one per image, named after its\n"
+    "identifier, in the current directory.\n"
+    "Options:\n"
+    "  --output-dir DIR   write the pictures in DIR\n"
+    "  --help             show this help\n"
+    "  --version          show the version\n"};
 
 bool run(int argc, char** argv)
 {
     const char* program = argc > 0 && argv[0] ? argv[0] : "vantrel-preview";
     const command_line line = parse_command_line(argc, argv, options, false);
-    if (!line.error.empty())
-        return std::fputs(line.error.c_str(), stdout), false;
-    if (line.options.contains("--help")) {
-        usage(program);
-        std::printf("Turns headers that vantrel wrote back into PNG pictures, one per image, named after its\n"
-                    "identifier, in the current directory.\n"
-                    "Options:\n"
-                    "  --output-dir DIR   write the pictures in DIR\n"
-                    "  --help             show this help\n"
-                    "  --version          show the version\n");
-        return true;
-    }
-    if (line.options.contains("--version"))
-        return std::printf("vantrel-preview %s\n", VANTREL_VERSION), true;
-    const auto dir = line.options.find("--output-dir");
-    const std::string output_dir = dir == line.options.end() ? "" : dir->second;
-    if (dir != line.options.end() && !is_directory(output_dir))
-        return std::printf("error: can't write file %s\n", output_dir.c_str()), false;
-    if (line.files.empty()) {
-        usage(program);
-        return true;
-    }
+    std::string output_dir;
+    if (bool ok = true; !common_options(line, texts, program, true, output_dir, ok))
+        return ok;
     std::set<std::string> written;
     for (const char* file : line.files)
         if (!preview(file, output_dir, written))

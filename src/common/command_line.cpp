@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <cstdio>
+
 #include <sys/stat.h>
 
 namespace {
@@ -85,4 +87,25 @@ bool is_directory(const std::string& path)
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 #endif
+}
+
+bool common_options(const command_line& line, const program_texts& texts, const char* program, bool files_needed,
+                    std::string& output_dir, bool& ok)
+{
+    ok = line.error.empty();
+    if (!ok)
+        std::fputs(line.error.c_str(), stdout);
+    else if (line.options.contains("--help"))
+        std::printf(texts.usage, program), std::printf(texts.help, program);
+    else if (line.options.contains("--version"))
+        std::printf("%s %s\n", texts.name, VANTREL_VERSION);
+    else if (const auto dir = line.options.find("--output-dir"); dir != line.options.end() && !is_directory(dir->second))
+        ok = false, std::printf("error: can't write file %s\n", dir->second.c_str());
+    else if (files_needed && line.files.empty())
+        std::printf(texts.usage, program);
+    else {
+        output_dir = dir == line.options.end() ? "" : dir->second;
+        return true;
+    }
+    return false;
 }

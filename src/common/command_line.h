@@ -30,6 +30,22 @@ struct command_line {
 
 command_line parse_command_line(int argc, char** argv, std::span<const option_spec> known, bool with_modes);
 
+// What a program says of itself: its name as --version prints it, its
+// usage line and the rest of its help, formats for printf that take the
+// name it was started by.
+struct program_texts {
+    const char* name;
+    const char* usage;
+    const char* help;
+};
+
+// What both programs do first with their command line: print the error
+// line of a bad one, the usage line when no file is given, the help or the
+// version, and check that an --output-dir (put into output_dir) is a
+// directory. True when the run goes on; otherwise ok says how it ended.
+bool common_options(const command_line& line, const program_texts& texts, const char* program, bool files_needed,
+                    std::string& output_dir, bool& ok);
+
 // The file name path gets in directory: its name after its last directory
 // separator, in directory ("gen" and "pics/logo.h" give "gen/logo.h").
 std::string in_directory(const std::string& directory, std::string_view path);

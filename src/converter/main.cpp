@@ -12,24 +12,16 @@ namespace {
 constexpr option_spec options[] = {
     {"--output-dir", true}, {"--background", true}, {"--help", false}, {"--version", false}};
 
-void usage(const char* program)
-{
-    std::printf("Usage: %s file.bmp ...\n", program);
-}
-
-void help(const char* program)
-{
-    usage(program);
-    std::printf("       %s [options] [-a] [options] file ...\n"
-                "Converts BMP and PNG pictures into C headers: logo.png gives logo.h beside it, or with -a\n"
-                "every picture goes into data.h in the current directory.\n"
-                "Options:\n"
-                "  --output-dir DIR      write the headers, or data.h, in DIR\n"
-                "  --background RRGGBB   composite pixels that have alpha over this colour (hexadecimal)\n"
-                "  --help                show this help\n"
-                "  --version             show the version\n",
-                program);
-}
+constexpr program_texts texts = {
+    "vantrel", "Usage: %s file.bmp ...\n",
+    "       %s [options] [-a] [options] file ...\n"
+    "Converts BMP and PNG pictures into C headers: logo.png gives logo.h beside it, or with -a\n"
+    "every picture goes into data.h in the current directory.\n"
+    "Options:\n"
+    "  --output-dir DIR      write the headers, or data.h, in DIR\n"
+    "  --background RRGGBB   composite pixels that have alpha over this colour (hexadecimal)\n"
+    "  --help                show this help\n"
+    "  --version             show the version\n"};
 
 // "RRGGBB" as three bytes; false for anything else.
 bool parse_colour(const std::string& text, uint8_t (&rgb)[3])
@@ -49,32 +41,15 @@ bool parse_colour(const std::string& text, uint8_t (&rgb)[3])
 bool run(int argc, char** argv)
 {
     const char* program = argc > 0 && argv[0] ? argv[0] : "vantrel";
-    if (argc < 2) {
-        usage(program);
-        return true;
-    }
     const command_line line = parse_command_line(argc, argv, options, true);
-    if (!line.error.empty())
-        return std::fputs(line.error.c_str(), stdout), false;
-    if (line.options.contains("--help"))
-        return help(program), true;
-    if (line.options.contains("--version"))
-        return std::printf("vantrel %s\n", VANTREL_VERSION), true;
     run_settings settings;
+    // Everything wrong with the command line is found before anything is read.
+    if (bool ok = true; !common_options(line, texts, program, !line.combined, settings.output_dir, ok))
+        return ok;
     if (const auto background = line.options.find("--background"); background != line.options.end()) {
         settings.read.composite = true;
         if (!parse_colour(background->second, settings.read.background))
             return std::printf("error: wrong value for --background: %s\n", background->second.c_str()), false;
-    }
-    if (const auto dir = line.options.find("--output-dir"); dir != line.options.end()) {
-        settings.output_dir = dir->second;
-        // Found missing before anything is read.
-        if (!is_directory(settings.output_dir))
-            return std::printf("error: can't write file %s\n", settings.output_dir.c_str()), false;
-    }
-    if (!line.combined && line.files.empty()) {
-        usage(program);
-        return true;
     }
     if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
         return false;
