@@ -93,36 +93,46 @@ struct pending_image {
     bool failed = true, error_given = false;  // whether the run ends at it, and the messages say why
 };
 
+// data.h as a combined run builds it: its path, file and text sink, the
+// identifiers it declares, the images whose text may not all be written
+// yet, and where the last image whose text is ends in the file.
+struct data_file {
+    const std::string& path;
+    const output_file& out;
+    text_sink& sink;
+    std::set<std::string> declared{};
+    std::deque<pending_image> held{};
+    uint64_t complete = 0;
+    bool keep = true;  // false when data.h is one of the inputs
+};
+
 // Prints the held messages of every image whose predecessors' text is all
-// written, and sets complete to where the last such image ends in the file.
-// With all_written, after every write has been waited for, an image whose
-// text is still not all written is where the run ends: false then.
-bool release(std::deque<pending_image>& held, const text_sink& sink, const std::string& file, uint64_t& complete,
-             bool all_written)
+// written, and moves complete to where the last such image ends in the
+// file. With all_written, after every write has been waited for, an image
+// whose text is still not all written is where the run ends: false then.
+bool release(data_file& data, bool all_written)
 {
-    const uint64_t written = sink.written();
-    while (!held.empty()) {
-        pending_image& p = held.front();
+    const uint64_t written = data.sink.written();
+    while (!data.held.empty()) {
+        pending_image& p = data.held.front();
         std::fputs(p.messages.c_str(), stdout);
         p.messages.clear();
         if (p.end > written) {
             if (all_written && !p.error_given)
-                cant_write(file);
+                cant_write(data.path);
             return !all_written;
         }
-        complete = p.file_end;
-        held.pop_front();
+        data.complete = p.file_end;
+        data.held.pop_front();
     }
     return true;
 }
 
 // Appends one image to data.h, its messages held with it, and prints what
 // messages can be printed before its text is formatted.
-void append_image(text_sink& sink, const output_file& out, const std::string& file, const char* path,
-                  const read_options& options, std::set<std::string>& declared,
-                  bool& keep, std::deque<pending_image>& held, uint64_t& complete)
+void append_image(data_file& data, const char* path, const read_options& options)
 {
-    pending_image& p = held.emplace_back(pending_image{"Loading " + std::string(path) + "\n"});
+    pending_image& p = data.held.emplace_back(pending_image{"Loading " + std::string(path) + "\n"});
     const auto fail = [&](const std::string& line) {
         p.messages += line;
         p.error_given = true;
@@ -133,25 +143,25 @@ void append_image(text_sink& sink, const output_file& out, const std::string& fi
         const std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
         if (!picture)
             return fail(error_line(error, format, path));
-        if (out.replaces(path)) {
-            keep = false;  // data.h is this very input
-            return fail("error: can't write file " + file + "\n");
+        if (data.out.replaces(path)) {
+            data.keep = false;  // data.h is this very input
+            return fail("error: can't write file " + data.path + "\n");
         }
         // A repeated identifier would make data.h fail to compile.
         std::string name = header_name(path);
         name.resize(image_name(name).size());
         const std::string id = c_identifier(name);
         const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
-        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return declared.count(s) != 0; }))
+        if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return data.declared.count(s) != 0; }))
             return fail("error: duplicate image name " + id + "\n");
-        declared.insert(ids.begin(), ids.end());
+        data.declared.insert(ids.begin(), ids.end());
         p.messages += "Writing " + name + "\n";
-        release(held, sink, file, complete, false);
-        const bool written = write_declarations(sink, name, picture->image(), rows_of(*picture));
+        release(data, false);
+        const bool written = write_declarations(data.sink, name, picture->image(), rows_of(*picture));
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
         p.failed = !written;  // which image a failed write hit shows once all writes are done
-        p.end = sink.given(), p.file_end = sink.file_bytes();
+        p.end = data.sink.given(), p.file_end = data.sink.file_bytes();
     } catch (const std::bad_alloc&) {
         p.failed = true;
         fail("error: out of memory\n");
@@ -197,20 +207,18 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     // One sink for all the images, whose thread writes a buffer of many
     // small ones while the next are loaded and formatted.
     text_sink sink(out.stream(), UINT64_MAX);
-    std::set<std::string> declared;
-    std::deque<pending_image> held;
-    uint64_t complete = 0;
-    bool keep = true, failed = false;
+    data_file data{file, out, sink};
+    bool failed = false;
     for (size_t i = 0; i < files.size() && !failed; ++i) {
-        append_image(sink, out, file, files[i], settings.read, declared, keep, held, complete);
-        failed = held.back().failed;
+        append_image(data, files[i], settings.read);
+        failed = data.held.back().failed;
     }
     sink.flush();
-    if (release(held, sink, file, complete, true) && !failed)
+    if (release(data, true) && !failed)
         return out.commit() || cant_write(file);
     // data.h gets the images before the failing one, never a part of it; if
     // even that cannot be written, it stays as it was.
-    if (keep && out.truncate(banner + complete))
+    if (data.keep && out.truncate(banner + data.complete))
         out.commit();
     return false;
 }

@@ -84,8 +84,7 @@ public:
     uint64_t position() const { return position_; }
     uint64_t left() const { return source_.size() - position_; }
 
-    // The next n bytes, at most a block, into dest (or only through crc
-    // when dest is null).
+    // The next n bytes into dest, and through crc.
     image_error take(size_t n, uint8_t* dest, uint32_t& crc)
     {
         while (n > 0) {
@@ -102,8 +101,8 @@ public:
             }
             const size_t step = std::min(n, end_ - at_);
             crc = crc_update(crc, buffer_.data() + at_, step);
-            if (dest)
-                std::memcpy(dest, buffer_.data() + at_, step), dest += step;
+            std::memcpy(dest, buffer_.data() + at_, step);
+            dest += step;
             at_ += step, position_ += step, n -= step;
         }
         return image_error::none;

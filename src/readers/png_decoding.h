@@ -121,7 +121,7 @@ private:
     const png_layout& layout_;
     read_options options_;
     std::array<uint32_t, 256> palette_words_{};  // also the words of greys of up to 8 bits
-    std::vector<uint8_t> to_8_bits_;              // every 16-bit sample's 8 bits, once needed
+    std::vector<uint8_t> to_8_bits_;              // every 16-bit sample's 8 bits, for 16-bit pictures
 };
 
 #endif

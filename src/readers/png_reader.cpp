@@ -1,8 +1,6 @@
 // The PNG reader's face: the chunks checked first, then the library's rows
 // turned into words, on the decoding thread or, row by row in order, on
 // another (decode_samples and convert_row).
-#include <optional>
-
 #include "png_decoding.h"
 #include "reader_limits.h"
 
@@ -12,7 +10,7 @@ class png_decoder final : public image_decoder {
 public:
     png_decoder(byte_source& source, const png_layout& layout, const read_options& options)
         : image_decoder(image_format::png, int32_t(layout.width), int32_t(layout.height)), source_(source),
-          layout_(layout), options_(options)
+          layout_(layout), options_(options), converter_(layout_, options_)
     {
     }
 
@@ -25,9 +23,8 @@ public:
 
     image_error decode(uint32_t* pixels, const rows_done_fn& rows_done) override
     {
-        converter_.emplace(layout_, options_);
         return run([&](const png_row& row) {
-            if (!converter_->convert(format_, row, pixels + uint64_t{row.y} * layout_.width))
+            if (!converter_.convert(format_, row, pixels + uint64_t{row.y} * layout_.width))
                 return bad_index_ = true, false;
             // An interlaced picture's rows are complete only once its last
             // pass is. Otherwise every 64 rows: each report wakes the thread
@@ -48,9 +45,7 @@ public:
 
     bool convert_row(const uint8_t* samples, uint32_t* row_words) override
     {
-        if (!converter_)
-            converter_.emplace(layout_, options_);
-        return converter_->convert(format_, {0, 0, 1, layout_.width, samples}, row_words);
+        return converter_.convert(format_, {0, 0, 1, layout_.width, samples}, row_words);
     }
 
 private:
@@ -89,7 +84,7 @@ private:
     png_layout layout_;
     read_options options_;
     sample_format format_;  // set by png_decode before the first row
-    std::optional<png_converter> converter_;
+    png_converter converter_;  // after layout_ and options_, which it reads
     bool bad_index_ = false;
 };
 

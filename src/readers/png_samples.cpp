@@ -42,6 +42,10 @@ png_converter::png_converter(const png_layout& layout, const read_options& optio
                                                  composited_sample(c[2], 255, a, 255, bg[2]))
                                     : ycbcr_word(c[0], c[1], c[2]);
         }
+    } else if (layout.depth == 16 && !options.composite) {
+        to_8_bits_.resize(65536);
+        for (uint32_t v = 0; v < 65536; ++v)
+            to_8_bits_[v] = scaled_sample(v, 65535);
     } else if (layout.colour == png_grey && layout.depth <= 8) {
         // Every grey has its word; the transparent one is the background's.
         const uint32_t top = (1u << layout.depth) - 1;
@@ -102,12 +106,7 @@ bool png_converter::convert(const sample_format& f, const png_row& row, uint32_t
             *dest = ycbcr_word(p[f.red], p[f.green], p[f.blue]);
         return true;
     }
-    if (f.channels >= 3 && !options_.composite && f.bits == 16) {
-        if (to_8_bits_.empty()) {
-            to_8_bits_.resize(65536);
-            for (uint32_t v = 0; v < 65536; ++v)
-                to_8_bits_[v] = scaled_sample(v, 65535);
-        }
+    if (f.channels >= 3 && !options_.composite && f.bits == 16 && !to_8_bits_.empty()) {
         const uint8_t* p = row.samples;
         const auto at = [&](unsigned i) {
             const unsigned first = p[2 * i], second = p[2 * i + 1];
