@@ -8,14 +8,10 @@
 
 namespace {
 
-using header_text::array_prefix, header_text::max_dimension, header_text::max_pixels, header_text::size_prefix;
+using header_text::array_prefix, header_text::identifier_char, header_text::max_dimension, header_text::max_pixels,
+    header_text::size_prefix;
 // "0x" and eight digits: no word is shorter, whatever separates it.
 constexpr uint64_t min_word_text = 10;
-
-bool identifier_char(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
 
 // The identifier at the front of text, removed from it.
 std::string_view take_identifier(std::string_view& text)

@@ -60,7 +60,10 @@ bool preview(const std::string& file, const std::string& output_dir, std::set<st
         const std::string png = in_directory(output_dir, image.id + ".png");
         std::printf("Writing %s\n", png.c_str());
         output_file out;
-        const bool done = out.open(png, output_file::binary) && write_png(out.stream(), parser, image) && out.commit();
+        // A picture put in place over the header it comes from (a header
+        // named img.png, or a link to it) would destroy it.
+        const bool done = out.open(png, output_file::binary) && !out.replaces(file.c_str()) &&
+                          write_png(out.stream(), parser, image) && out.commit();
         if (!parser.error().empty())
             return fail(parser.error());
         if (!done)

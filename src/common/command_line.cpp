@@ -4,48 +4,38 @@
 
 #include <sys/stat.h>
 
+#include "paths.h"
+
 namespace {
 
-#ifdef _WIN32
-constexpr std::string_view separators = "\\/";
-#else
-constexpr std::string_view separators = "/";
-#endif
-
-// Reads the options from argv[i] on; false, with the error line set, on one
-// that is unknown or lacks its value.
-bool read_options(int argc, char** argv, int& i, std::span<const option_spec> known, command_line& line, bool& ended)
+// Reads the option argv[i] ("--name" or "--name=value"), and its value
+// from the next argument where it takes one; false, with the error line set,
+// for one that is unknown or lacks its value.
+bool read_option(int argc, char** argv, int& i, std::span<const option_spec> known, command_line& line)
 {
-    for (; i < argc && std::string_view(argv[i]).starts_with("--"); ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--") {
-            ++i;
-            ended = true;
-            return true;
-        }
-        const size_t equals = arg.find('=');
-        const std::string_view name = arg.substr(0, equals);
-        const option_spec* spec = nullptr;
-        for (const option_spec& s : known)
-            if (s.name == name)
-                spec = &s;
-        if (!spec || (!spec->takes_value && equals != std::string_view::npos)) {
-            line.error = "error: unknown option " + std::string(arg) + "\n";
+    const std::string_view arg = argv[i];
+    const size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const option_spec* spec = nullptr;
+    for (const option_spec& s : known)
+        if (s.name == name)
+            spec = &s;
+    if (!spec || (!spec->takes_value && equals != std::string_view::npos)) {
+        line.error = "error: unknown option " + std::string(arg) + "\n";
+        return false;
+    }
+    std::string value;
+    if (spec->takes_value) {
+        if (equals != std::string_view::npos)
+            value = arg.substr(equals + 1);
+        else if (i + 1 < argc)
+            value = argv[++i];
+        else {
+            line.error = "error: missing value for " + std::string(name) + "\n";
             return false;
         }
-        std::string value;
-        if (spec->takes_value) {
-            if (equals != std::string_view::npos)
-                value = arg.substr(equals + 1);
-            else if (i + 1 < argc)
-                value = argv[++i];
-            else {
-                line.error = "error: missing value for " + std::string(name) + "\n";
-                return false;
-            }
-        }
-        line.options[std::string(name)] = value;
     }
+    line.options[std::string(name)] = value;
     return true;
 }
 
@@ -54,27 +44,28 @@ bool read_options(int argc, char** argv, int& i, std::span<const option_spec> kn
 command_line parse_command_line(int argc, char** argv, std::span<const option_spec> known, bool with_modes)
 {
     command_line line;
-    int i = 1;
     bool ended = false;
-    if (!read_options(argc, argv, i, known, line, ended))
-        return line;
-    if (with_modes && !ended && i < argc && std::string_view(argv[i]).starts_with("-a")) {
-        line.combined = true;
-        ++i;
-        if (!read_options(argc, argv, i, known, line, ended))
-            return line;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!ended && arg == "--")
+            ended = true;
+        else if (!ended && arg.starts_with("--")) {
+            if (!read_option(argc, argv, i, known, line))
+                return line;
+        } else if (with_modes && !ended && !line.combined && line.files.empty() && arg.starts_with("-a"))
+            line.combined = true;
+        else
+            line.files.push_back(argv[i]);
     }
-    line.files.assign(argv + i, argv + argc);
     return line;
 }
 
 std::string in_directory(const std::string& directory, std::string_view path)
 {
-    const size_t cut = path.find_last_of(separators);
-    const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+    const std::string_view name = path.substr(name_start(path));
     if (directory.empty())
         return std::string(name);
-    const bool separated = separators.find(directory.back()) != std::string_view::npos;
+    const bool separated = directory_separators.find(directory.back()) != std::string_view::npos;
     return directory + (separated ? "" : "/") + std::string(name);
 }
 

@@ -1,12 +1,13 @@
-// The command lines of both programs: options first, then files.
+// The command lines of both programs: options and files.
 //
-// Only arguments that begin with "--" and stand before the first file are
-// options; "--" ends them, and every argument after it is a file. An option
-// takes its value from the next argument or after "=" ("--output-dir gen",
-// "--output-dir=gen"). The converter's mode switch, any argument beginning
-// with "-a", counts when it is the first argument after the options, which
-// may follow it too ("vantrel -a --output-dir gen *.bmp"). Every other
-// argument, "-b" for instance, is a file.
+// Arguments that begin with "--" are options wherever they stand, until a
+// "--", after which every argument is a file. An option takes its value
+// from the next argument or after "=" ("--output-dir gen",
+// "--output-dir=gen"). The converter's mode switch is any argument
+// beginning with "-a" that comes before every file ("vantrel -a
+// --output-dir gen *.bmp", "vantrel --output-dir gen -a *.bmp"). Every
+// other argument, "-b" for instance, is a file. The whole line is read
+// before anything is done, so a bad option stops a run before any work.
 #ifndef VANTREL_COMMAND_LINE_H
 #define VANTREL_COMMAND_LINE_H
 

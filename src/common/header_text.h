@@ -21,6 +21,13 @@ constexpr std::string_view array_prefix = "const unsigned int ";
 constexpr int64_t max_dimension = 65535;
 constexpr uint64_t max_pixels = INT32_MAX;
 
+// The characters of the identifiers the declarations use: ASCII letters,
+// digits and underscores.
+constexpr bool identifier_char(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
 }  // namespace header_text
 
 #endif

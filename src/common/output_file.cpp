@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "paths.h"
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -257,11 +259,7 @@ std::string temporary_name(const std::string& destination, unsigned long counter
 {
     std::string suffix = ".";
     suffix.append(std::to_string(process_id())).append("-").append(std::to_string(counter)).append(".tmp");
-#ifdef _WIN32
-    const size_t start = destination.find_last_of("\\/") + 1;
-#else
-    const size_t start = destination.find_last_of('/') + 1;
-#endif
+    const size_t start = name_start(destination);
     const size_t keep = std::min(destination.size() - start, max_name_bytes - suffix.size());
     std::string name(destination, 0, start + keep);
     return name.append(suffix);

@@ -4,8 +4,10 @@
 // turns the result into the status.
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <new>
 #include <set>
@@ -15,6 +17,8 @@
 #include "output_file.h"
 #include "pipeline.h"
 #include "text_sink.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -168,17 +172,56 @@ void append_image(data_file& data, const char* path, const read_options& options
     }
 }
 
+// The file the header of the picture at path goes to.
+std::string header_file(const char* path, const run_settings& settings)
+{
+    const std::string name = header_name(path);
+    return settings.output_dir.empty() ? name : in_directory(settings.output_dir, name);
+}
+
+// What names one file the same way however it is written: the absolute
+// path without "." and ".." steps, and on Windows, whose names ignore case,
+// in lower case.
+std::string same_file_key(const std::string& file)
+{
+    std::error_code failed;
+    fs::path path = fs::absolute(fs::path(file), failed);
+    std::string key = (failed ? fs::path(file) : path).lexically_normal().generic_string();
+#ifdef _WIN32
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+#endif
+    return key;
+}
+
+// Two pictures whose headers are one file ("logo.png logo.bmp"): the
+// second would replace the first's header, its conversion silently lost.
+// The same picture named twice writes the same header twice, as it always
+// has.
+bool headers_distinct(const std::vector<char*>& files, const run_settings& settings)
+{
+    std::map<std::string, std::string> picture_of;  // header to picture
+    for (const char* path : files) {
+        const std::string file = header_file(path, settings);
+        const auto [at, added] = picture_of.try_emplace(same_file_key(file), same_file_key(path));
+        if (!added && at->second != same_file_key(path))
+            return std::printf("error: duplicate header %s\n", file.c_str()), false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool run_single(const std::vector<char*>& files, const run_settings& settings)
 {
+    if (!headers_distinct(files, settings))
+        return false;
     for (const char* path : files) {
         image_format format = image_format::bmp;
         const std::unique_ptr<loaded_picture> picture = load(path, settings.read, format);
         if (!picture)
             return false;
         std::string name = header_name(path);
-        const std::string file = settings.output_dir.empty() ? name : in_directory(settings.output_dir, name);
+        const std::string file = header_file(path, settings);
         output_file out;
         // Replacing the input by its own header would destroy it.
         if (!out.open(file) || out.replaces(path))

@@ -13,6 +13,11 @@ namespace {
 // holds at most.
 constexpr size_t ring_bytes = size_t{8} << 20;
 
+// A picture's pixels are faulted in ahead of decoding only when they take at
+// most this many times the file's length: 32 words for the byte of a 1-bit
+// bitmap.
+constexpr uint64_t prefault_ratio = 32;
+
 size_t image_bytes(const bmp_image& image)
 {
     return size_t(image.width) * size_t(image.height) * sizeof(uint32_t);
@@ -67,8 +72,12 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
         try {
             p->thread_ = start_thread([picture = p.get()] { picture->decode(); });
             // The decoding thread is the slow one: the first touch of every
-            // page of the pixels is made here instead.
-            prefault_buffer(p->image_->pixels, image_bytes(p->image()));
+            // page of the pixels is made here instead. Only where the file
+            // itself is of the pixels' order of size: a few bytes of a PNG
+            // may claim gigabytes of pixels, which would all be committed
+            // (and the run deaf to signals) before the data shows it false.
+            if (image_bytes(p->image()) / prefault_ratio <= p->source_->size())
+                prefault_buffer(p->image_->pixels, image_bytes(p->image()));
             return p;
         } catch (const std::exception&) {
             // No thread, or no memory for one: the picture is decoded here.
@@ -177,9 +186,13 @@ const uint32_t* loaded_picture::row(int32_t t)
         return nullptr;
     if (slot_bytes_ > 0)
         return converted_row(uint32_t(t));
+    // The last row is released only once decoding has finished and passed
+    // every check of the file: a reader may report it complete before its
+    // final checks (the CRCs and zlib check value after the last row).
     const auto wanted = static_cast<uint32_t>(t) + 1;
+    const bool last = wanted == uint32_t(image_->height);
     if (thread_.joinable()) {
-        const progress p = progress_.wait([&](const progress& s) { return s.rows_ready >= wanted || s.finished; });
+        const progress p = progress_.wait([&](const progress& s) { return (s.rows_ready >= wanted && !last) || s.finished; });
         if (p.rows_ready < wanted || p.error != image_error::none)
             return nullptr;
     }

@@ -6,13 +6,8 @@
 #include <new>
 
 #include "big_buffer.h"
+#include "png_decoding.h"
 #include "reader_limits.h"
-
-namespace {
-
-constexpr uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-
-}  // namespace
 
 std::unique_ptr<image_decoder> open_image(byte_source& source, const read_options& options, image_format& format,
                                           image_error& error)

@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+// The image data is read this much at a time, whatever its chunks' sizes.
+constexpr size_t stream_buffer_bytes = size_t{64} << 10;
 // "Chunk length ... shall not exceed 2^31 - 1 bytes" (5.3).
 constexpr uint32_t max_chunk_length = 0x7fffffff;
 
@@ -176,7 +177,7 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
     uint32_t unused = 0;
     if (const image_error why = in.take(sizeof start, start, unused); why != image_error::none)
         return why;
-    if (std::memcmp(start, signature, sizeof signature) != 0)
+    if (std::memcmp(start, png_signature, sizeof png_signature) != 0)
         return image_error::bad_format;
 
     bool seen_ihdr = false, seen_plte = false, seen_trns = false, after_idat = false;
@@ -199,6 +200,9 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
             in.skip(in.left());
             break;
         }
+        // IHDR first (5.6), before any chunk of either kind.
+        if (!seen_ihdr && type != IHDR)
+            return image_error::bad_format;
         const bool critical = (head[4] & 0x20) == 0;
         // The chunks read whole are small, whatever their length field says:
         // a critical one that is longer than it can be is broken, and a
@@ -216,7 +220,7 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
         // The image data is read once, by the library, through png_stream,
         // which checks each IDAT chunk's CRC as it goes.
         if (type == IDAT) {
-            if (!seen_ihdr || after_idat || (layout.colour == png_indexed && !seen_plte))
+            if (after_idat || (layout.colour == png_indexed && !seen_plte))
                 return image_error::bad_format;
             if (layout.idat_begin == 0)
                 layout.idat_begin = in.position() - 8;
@@ -241,7 +245,7 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
         // one is a broken file.
         if (!crc_ok && !critical)
             continue;
-        if (!crc_ok || (type != IHDR && !seen_ihdr) || (type == IHDR && (seen_ihdr || length != 13)))
+        if (!crc_ok || (type == IHDR && (seen_ihdr || length != 13)))
             return image_error::bad_format;
         if (type == IHDR) {
             seen_ihdr = true;
@@ -274,12 +278,12 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
 }
 
 png_stream::png_stream(byte_source& source, const png_layout& layout)
-    : source_(source), idat_begin_(layout.idat_begin), idat_end_(layout.idat_end)
+    : source_(source), idat_begin_(layout.idat_begin), idat_end_(layout.idat_end), buffer_(stream_buffer_bytes)
 {
     // Room for all of it at once, which also keeps GCC 12 for i686 from
     // seeing a bound the assignment cannot break.
-    head_.reserve(sizeof signature + 25 + 12 + 3 * size_t{layout.palette_size});
-    head_.assign(signature, signature + sizeof signature);
+    head_.reserve(sizeof png_signature + 25 + 12 + 3 * size_t{layout.palette_size});
+    head_.assign(png_signature, png_signature + sizeof png_signature);
     const uint8_t ihdr[13] = {uint8_t(layout.width >> 24),  uint8_t(layout.width >> 16),  uint8_t(layout.width >> 8),
                               uint8_t(layout.width),        uint8_t(layout.height >> 24), uint8_t(layout.height >> 16),
                               uint8_t(layout.height >> 8),  uint8_t(layout.height),       layout.depth,
@@ -320,6 +324,45 @@ bool png_stream::check(const uint8_t* bytes, size_t count)
     return true;
 }
 
+image_error png_stream::read_idat(uint64_t at, size_t count, uint8_t* dest)
+{
+    while (count > 0) {
+        if (at >= buffer_at_ && at - buffer_at_ < buffered_) {
+            const auto offset = static_cast<size_t>(at - buffer_at_);
+            const size_t step = std::min(count, buffered_ - offset);
+            std::memcpy(dest, buffer_.data() + offset, step);
+            dest += step, at += step, count -= step;
+            continue;
+        }
+        // A request as big as the buffer gains nothing from it.
+        if (count >= buffer_.size())
+            return source_.read(idat_begin_ + at, count, dest);
+        const auto want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), idat_end_ - idat_begin_ - at));
+        if (const image_error why = source_.read(idat_begin_ + at, want, buffer_.data()); why != image_error::none)
+            return why;
+        buffer_at_ = at, buffered_ = want;
+    }
+    return image_error::none;
+}
+
+image_error png_stream::check_up_to(uint64_t at)
+{
+    uint8_t gap[4096];
+    while (checked_ < at) {
+        const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof gap, at - checked_));
+        if (const image_error why = read_idat(checked_, n, gap); why != image_error::none)
+            return why;
+        if (!check(gap, n))
+            return image_error::bad_format;
+    }
+    return image_error::none;
+}
+
+image_error png_stream::finish()
+{
+    return check_up_to(idat_end_ - idat_begin_);
+}
+
 image_error png_stream::read(uint64_t position, size_t count, uint8_t* dest)
 {
     // The three parts in turn: the chunks made here, the file's IDAT
@@ -337,15 +380,9 @@ image_error png_stream::read(uint64_t position, size_t count, uint8_t* dest)
             step = static_cast<size_t>(std::min<uint64_t>(count, idat_size - at));
             // Bytes a library skips are checked all the same: no chunk is
             // given up without its CRC checked.
-            uint8_t gap[4096];
-            while (checked_ < at) {
-                const auto n = static_cast<size_t>(std::min<uint64_t>(sizeof gap, at - checked_));
-                if (const image_error why = source_.read(idat_begin_ + checked_, n, gap); why != image_error::none)
-                    return why;
-                if (!check(gap, n))
-                    return image_error::bad_format;
-            }
-            if (const image_error why = source_.read(idat_begin_ + at, step, dest); why != image_error::none)
+            if (const image_error why = check_up_to(at); why != image_error::none)
+                return why;
+            if (const image_error why = read_idat(at, step, dest); why != image_error::none)
                 return why;
             if (at + step > checked_ && !check(dest + (checked_ - at), static_cast<size_t>(at + step - checked_)))
                 return image_error::bad_format;

@@ -11,6 +11,9 @@
 
 #include "image_reader.h"
 
+// What every PNG file begins with (5.2).
+inline constexpr uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+
 enum : uint8_t { png_grey = 0, png_rgb = 2, png_indexed = 3, png_grey_alpha = 4, png_rgba = 6 };
 
 // Everything decoding needs, checked against the file.
@@ -54,14 +57,30 @@ public:
     // bad_format at the end of an IDAT chunk whose CRC is wrong.
     image_error read(uint64_t position, size_t count, uint8_t* dest);
 
+    // Checks the CRCs of the IDAT chunks the library has not read: once the
+    // last row is decoded, a decoder may stop reading where the zlib stream
+    // ends, before the chunks that follow it.
+    image_error finish();
+
 private:
     // Takes the IDAT bytes from checked_ on through the CRC check; false
     // for a wrong CRC.
     bool check(const uint8_t* bytes, size_t count);
+    // Checks the IDAT bytes from checked_ up to at (counted from the first
+    // IDAT chunk).
+    image_error check_up_to(uint64_t at);
+    // Copies count IDAT bytes from at (counted from the first IDAT chunk),
+    // through buffer_: libraries ask for a chunk's length, type, data and
+    // CRC one at a time, and a file of many small chunks would otherwise
+    // cost a system call for each.
+    image_error read_idat(uint64_t at, size_t count, uint8_t* dest);
 
     byte_source& source_;
     std::vector<uint8_t> head_, tail_;
     uint64_t idat_begin_, idat_end_;
+    std::vector<uint8_t> buffer_;
+    uint64_t buffer_at_ = 0;  // where buffer_'s bytes start, counted as at is
+    size_t buffered_ = 0;
     // How far the IDAT bytes are checked, and where that is in its chunk:
     // the bytes of its length, type and CRC, what is left of its data, and
     // the CRC of its type and data so far.

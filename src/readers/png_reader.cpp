@@ -66,6 +66,10 @@ private:
             return image_error::none;  // nobody wants the rest
         switch (outcome) {
         case png_outcome::decoded:
+            // Every IDAT chunk's CRC, on every platform, before the last row
+            // counts as decoded.
+            if (const image_error why = stream.finish(); why != image_error::none)
+                return why;
             done();
             return image_error::none;
         case png_outcome::stream_failed:
