@@ -17,6 +17,7 @@ bytes ab_png(uint32_t width = 2, uint32_t height = 2, uint8_t last_index = 3)
 TEST_F(Cli, ReadsPngAndTakesOptions)
 {
     write_file(dir_ / "ab2.png", ab_png());
+    write_file(dir_ / "ab.png", ab_png());
     const bytes png = ab_png();
     write_file(dir_ / "cut.png", bytes(png.begin(), png.end() - 30));
     write_file(dir_ / "crc.png", join({png_signature, ihdr(1, 1, 8, 0), chunk("IDAT", zlib_stored({0, 7}), false),
@@ -40,7 +41,7 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel late.png", "Loading late.png\nWriting late.h\nWriting late\nerror: wrong PNG format\n", {{"late.h", ""}}},
         {"vantrel -a ab.bmp late.png", made + "Loading ab.bmp\nWriting ab\nLoading late.png\nWriting late\n"
          "error: wrong PNG format\n", {{"data.h", ab_header}}},
-        // Options, before the files; -a first, or first after them.
+        // -a first, or first after the options.
         {"vantrel --output-dir gen ab.bmp", "Loading ab.bmp\nWriting gen/ab.h\nWriting ab\nDone\n",
          {{"gen/ab.h", ab_header}, {"ab.h", ""}}},
         {"vantrel --output-dir=gen -a ab.bmp", "Making gen/data.h\nLoading ab.bmp\nWriting ab\nDone\n",
@@ -51,15 +52,22 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel --version", "vantrel 1.0\n"},
         {"vantrel-preview --version", "vantrel-preview 1.0\n"},
         {"vantrel -- -a", "Loading -a\nerror: can't open file -a\n"},
-        {"vantrel ab.bmp --output-dir gen", "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading --output-dir\n"
-         "error: can't open file --output-dir\n", {{"ab.h", ab_header}}},
+        // Options anywhere before "--", read before anything else is done;
+        // -a only before the files.
+        {"vantrel ab.bmp --output-dir gen", "Loading ab.bmp\nWriting gen/ab.h\nWriting ab\nDone\n",
+         {{"gen/ab.h", ab_header}, {"ab.h", ""}}},
+        {"vantrel ab.bmp -- --output-dir", failing + "Loading --output-dir\nerror: can't open file --output-dir\n",
+         {{"ab.h", ab_header}}},
+        {"vantrel ab.bmp -a", failing + "Loading -a\nerror: can't open file -a\n", {{"ab.h", ab_header}}},
+        // Two pictures that would make one header, however it is written;
+        // one picture named twice is converted twice.
+        {"vantrel ab.bmp ab2.png ./ab.png", "error: duplicate header ./ab.h\n", {{"ab.h", ""}}},
+        {"vantrel ab.bmp ./ab.bmp", failing + "Loading ./ab.bmp\nWriting ./ab.h\nWriting ./ab\nDone\n", {{"ab.h", ab_header}}},
         // A wrong option stops the run before anything is read or written.
         {"vantrel --output-dir none ab.bmp", "error: can't write file none\n", {{"ab.h", ""}}},
         {"vantrel --outputdir gen ab.bmp", "error: unknown option --outputdir\n", {{"ab.h", ""}}},
-        {"vantrel -a ab.bmp --background", made + "Loading ab.bmp\nWriting ab\nLoading --background\n"
-         "error: can't open file --background\n", {{"data.h", ab_header}}},
-        {"vantrel -a --background", "error: missing value for --background\n", {{"data.h", ""}}},
-        {"vantrel --background 00ff0 ab.bmp", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
+        {"vantrel -a ab.bmp --background", "error: missing value for --background\n", {{"data.h", ""}}},
+        {"vantrel ab.bmp ab2.png --background 00ff0", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
         {"vantrel --help=1", "error: unknown option --help=1\n"},
         {"vantrel-preview --output-dir gen ab2.h", "Loading ab2.h\nWriting gen/ab2.png\nDone\n"},
         {"vantrel-preview --output-dir none ab.h", "error: can't write file none\n"},

@@ -48,6 +48,13 @@ protected:
     {
         for (const transcript& t : runs) {
             SCOPED_TRACE(t.command);
+#ifdef VANTREL_SANITIZED
+            // Sanitizer runtimes cannot start under an address-space limit
+            // or with no file to write at all, and their leak check stops
+            // the threads that strace has stopped already.
+            if (std::regex_search(t.command, std::regex("ulimit -v|ulimit -f 0|strace")))
+                continue;
+#endif
             std::error_code held;  // as top.h may be on Windows
             for (const char* header : {"ab.h", "odd.h", "top.h", "big.h", "data.h", "ab.png"})
                 fs::remove(dir_ / header, held);

@@ -12,7 +12,7 @@
 #include "image_reader.h"
 
 // What every PNG file begins with (5.2).
-inline constexpr uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+constexpr uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
 enum : uint8_t { png_grey = 0, png_rgb = 2, png_indexed = 3, png_grey_alpha = 4, png_rgba = 6 };
 
