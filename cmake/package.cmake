@@ -1,5 +1,5 @@
-# What `cmake --install` puts in place: the programs, this README, and the
-# CMake package that lets another project's build use them:
+# What `cmake --install` puts in place: the programs, this README and
+# LICENSE, and the CMake package that lets another project's build use them:
 #   find_package(Vantrel 1.0)  ->  Vantrel::vantrel, Vantrel::vantrel-preview,
 #                                  vantrel_add_headers()
 # A project that builds Vantrel itself (add_subdirectory, FetchContent) gets
@@ -10,7 +10,7 @@ add_executable(Vantrel::vantrel ALIAS vantrel)
 add_executable(Vantrel::vantrel-preview ALIAS vantrel-preview)
 
 install(TARGETS vantrel vantrel-preview EXPORT VantrelTargets RUNTIME DESTINATION bin)
-install(FILES README.md DESTINATION share/doc/vantrel)
+install(FILES README.md LICENSE DESTINATION share/doc/vantrel)
 
 set(package_folder lib/cmake/Vantrel)
 install(EXPORT VantrelTargets NAMESPACE Vantrel:: DESTINATION ${package_folder})
