@@ -46,9 +46,17 @@ function(vantrel_add_headers target)
   set(headers "")
   if(arg_COMBINED)
     set(header "${folder}/data.h")
+    # vantrel leaves data.h with the images before a picture it refuses, and
+    # only Makefiles delete a failed command's output; so vantrel writes it
+    # in a folder of its own, outside the include path, and it takes the
+    # header's place only once vantrel has succeeded. The old header goes
+    # first, so that a failure leaves none.
+    set(unfinished "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/.unfinished/${target}")
+    file(MAKE_DIRECTORY "${unfinished}")
     add_custom_command(OUTPUT "${header}"
       COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-      COMMAND Vantrel::vantrel ${options} --output-dir "${folder}" -a ${pictures}
+      COMMAND Vantrel::vantrel ${options} --output-dir "${unfinished}" -a ${pictures}
+      COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/data.h" "${header}"
       DEPENDS ${pictures} Vantrel::vantrel
       COMMENT "Converting pictures into data.h"
       VERBATIM)
