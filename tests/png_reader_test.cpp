@@ -3,6 +3,8 @@
 // must let pass.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "png_util.h"
 
 namespace {
@@ -109,31 +111,60 @@ TEST(PngReader, RefusesEachFaultWithItsOwnError)
     for (const bytes& header : {ihdr(65536, 1, 8, 3), ihdr(1, 65536, 8, 3), ihdr(65535, 32769, 8, 3)})
         files.push_back({join({png_signature, header, indexed{}.plte, indexed{}.idat(), chunk("IEND", {})}), big});
     files.push_back({join({png_signature, ihdr(2, 2, 8, 3), indexed{}.plte, chunk("IEND", {})}), fault});  // no IDAT
+    files.push_back({join({png_signature, chunk("tEXt", {'a', 0, 'b'}), ihdr(2, 2, 8, 3), indexed{}.plte, indexed{}.idat(),
+                           chunk("IEND", {})}), fault});  // a chunk before IHDR
+    // A CRC wrong in an IDAT chunk after the image data, which a decoder
+    // need not read to give every row.
+    files.push_back({with([](indexed& f) { f.after_idat = {chunk("IDAT", {}, false)}; }), fault});
     for (size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(load(files[i].first), files[i].second) << "file " << i;
 }
+
+// A source over a file's bytes that counts its reads, and fails from read
+// fail_from on.
+struct counting_source : byte_source {
+    bytes data;
+    int reads = 0, fail_from = INT_MAX;
+    explicit counting_source(bytes file) : byte_source(file.size()), data(std::move(file)) {}
+    image_error read(uint64_t offset, size_t count, uint8_t* dest) override
+    {
+        if (++reads >= fail_from)
+            return image_error::read_failed;
+        if (offset > data.size() || count > data.size() - offset)
+            return image_error::truncated;
+        std::copy_n(data.begin() + long(offset), count, dest);
+        return image_error::none;
+    }
+};
 
 // A source that fails once the chunks are checked: the image data read
 // for the library then fails as the system's failure, not as a broken file.
 TEST(PngReader, ReportsAReadFailureAfterTheChecksAsSuch)
 {
-    struct failing_source : byte_source {
-        bytes data = indexed{}.file();
-        int reads = 0;
-        failing_source() : byte_source(indexed{}.file().size()) {}
-        image_error read(uint64_t offset, size_t count, uint8_t* dest) override
-        {
-            if (++reads > 1)
-                return image_error::read_failed;
-            std::copy_n(data.begin() + long(offset), count, dest);
-            return image_error::none;
-        }
-    } source;
+    counting_source source(indexed{}.file());
+    source.fail_from = 2;
     image_format format = image_format::bmp;
     image_error error = image_error::none;
     const image_ptr image(load_image(source, {}, format, error), &free_bmp);
     EXPECT_EQ(error, image_error::read_failed);
     EXPECT_EQ(source.reads, 2);  // the first took the whole file, the chunks checked from it
+}
+
+// Image data in chunks of one byte, 13 bytes of file for each, is read in
+// blocks all the same: its cost does not follow the layout of its chunks.
+TEST(PngReader, ReadsImageDataInBlocksWhateverItsChunks)
+{
+    const bytes stream = zlib_stored(unfiltered(std::vector<bytes>(128, bytes(3 * 128, 0x5a))));
+    std::vector<bytes> parts = {png_signature, ihdr(128, 128, 8, 2)};
+    for (const uint8_t byte : stream)
+        parts.push_back(chunk("IDAT", {byte}));
+    parts.push_back(chunk("IEND", {}));
+    counting_source source(join(parts));
+    image_format format = image_format::bmp;
+    image_error error = image_error::none;
+    const image_ptr image(load_image(source, {}, format, error), &free_bmp);
+    ASSERT_EQ(error, image_error::none);
+    EXPECT_LT(source.reads, int(source.data.size() >> 14)) << source.data.size() << " bytes";
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 
 inline void put32(bytes& b, uint32_t v)
 {
-    b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+    for (const int shift : {24, 16, 8, 0})
+        b.push_back(uint8_t(v >> shift));
 }
 
 // A chunk: length, type, data and the CRC of type and data, computed bit by

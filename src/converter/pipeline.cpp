@@ -9,10 +9,6 @@
 
 namespace {
 
-// What the ring of rows handed from a decoding thread to the converting one
-// holds at most.
-constexpr size_t ring_bytes = size_t{8} << 20;
-
 // A picture's pixels are faulted in ahead of decoding only when they take at
 // most this many times the file's length: 32 words for the byte of a 1-bit
 // bitmap.
@@ -26,10 +22,10 @@ size_t image_bytes(const bmp_image& image)
 }  // namespace
 
 std::unique_ptr<loaded_picture> loaded_picture::load(std::unique_ptr<byte_source> source, const read_options& options,
-                                                     image_format& format, image_error& error)
+                                                     image_format& format, image_error& error, size_t ring_bytes)
 {
     try {
-        return start(std::move(source), options, format, error);
+        return start(std::move(source), options, format, error, ring_bytes);
     } catch (const std::bad_alloc&) {
         error = image_error::out_of_memory;
         return nullptr;
@@ -37,7 +33,7 @@ std::unique_ptr<loaded_picture> loaded_picture::load(std::unique_ptr<byte_source
 }
 
 std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_source> source, const read_options& options,
-                                                      image_format& format, image_error& error)
+                                                      image_format& format, image_error& error, size_t ring_bytes)
 {
     std::unique_ptr<loaded_picture> p(new loaded_picture);
     p->source_ = std::move(source);
@@ -48,8 +44,9 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
     // A decoder whose library is the slow part leaves converting to the
     // thread that asks for the rows, through a ring of a few MiB: the
     // picture then needs no pixels of its own.
-    if (decoder.streams() && (p->slot_bytes_ = decoder.sample_row_bytes()) > 0) {
-        p->slots_ = static_cast<uint32_t>(std::clamp<size_t>(ring_bytes / p->slot_bytes_, 1, size_t(decoder.height())));
+    if (const size_t slot_bytes = decoder.sample_row_bytes(); decoder.streams() && slot_bytes > 0 && ring_bytes >= slot_bytes) {
+        p->slot_bytes_ = slot_bytes;
+        p->slots_ = static_cast<uint32_t>(std::min<size_t>(ring_bytes / slot_bytes, size_t(decoder.height())));
         p->ring_ = make_buffer<uint8_t>(p->slots_ * p->slot_bytes_);
         p->row_words_ = make_buffer<uint32_t>(size_t(decoder.width()));
         p->image_.reset(new bmp_image{decoder.width(), decoder.height(), nullptr});

@@ -18,13 +18,19 @@
 // thread that decodes it.
 class loaded_picture {
 public:
+    // What the ring of rows handed from a decoding thread to the converting
+    // one (image_decoder::decode_samples) holds at most.
+    static constexpr size_t default_ring_bytes = size_t{8} << 20;
+
     // Opens the picture source holds, checks its headers, allocates its
     // pixels and decodes them: here, or on a thread of its own for a big
-    // picture whose decoder streams. Null with error set on failure (format
-    // says which reader took it); a decoding that fails later says so
-    // through row and error.
+    // picture whose decoder streams, through a ring of at most ring_bytes
+    // (none if 0, or if it cannot be had: the pixels of the whole picture
+    // then). Null with error set on failure (format says which reader took
+    // it); a decoding that fails later says so through row and error.
     static std::unique_ptr<loaded_picture> load(std::unique_ptr<byte_source> source, const read_options& options,
-                                                image_format& format, image_error& error);
+                                                image_format& format, image_error& error,
+                                                size_t ring_bytes = default_ring_bytes);
     ~loaded_picture();
 
     // The picture's size, and its pixels, which a picture whose samples
@@ -52,7 +58,7 @@ public:
 private:
     loaded_picture() = default;
     static std::unique_ptr<loaded_picture> start(std::unique_ptr<byte_source> source, const read_options& options,
-                                                 image_format& format, image_error& error);
+                                                 image_format& format, image_error& error, size_t ring_bytes);
     void decode();
     void decode_samples();
     const uint32_t* converted_row(uint32_t t);

@@ -13,7 +13,7 @@
 
 namespace {
 
-// The image data is read this much at a time, whatever its chunks' sizes.
+// The file is read this much at a time, whatever its chunks' sizes.
 constexpr size_t stream_buffer_bytes = size_t{64} << 10;
 // "Chunk length ... shall not exceed 2^31 - 1 bytes" (5.3).
 constexpr uint32_t max_chunk_length = 0x7fffffff;
@@ -90,10 +90,11 @@ public:
     {
         while (n > 0) {
             if (at_ == end_) {
-                // A few KiB at a time: what is read here is chunk headers and
-                // small chunks, between image data that is skipped.
-                buffer_.resize(std::max<size_t>(buffer_.size(), 4096));
-                const auto want = static_cast<size_t>(std::min<uint64_t>(std::max<size_t>(n, 4096), left()));
+                // What is read here is chunk headers and small chunks,
+                // between image data that is skipped; where the chunks are
+                // many and small, a block holds many of them.
+                buffer_.resize(std::max(buffer_.size(), stream_buffer_bytes));
+                const auto want = static_cast<size_t>(std::min<uint64_t>(std::max(n, stream_buffer_bytes), left()));
                 if (want == 0)
                     return image_error::truncated;
                 if (const image_error why = source_.read(position_, want, buffer_.data()); why != image_error::none)
