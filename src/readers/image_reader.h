@@ -25,7 +25,8 @@
 //     BI_BITFIELDS / BI_ALPHABITFIELDS, taken from after a 40-byte header or
 //     from the longer headers. Red, green and blue masks must be non-zero,
 //     contiguous and disjoint (from alpha too). An n-bit channel becomes
-//     v * 255 / (2^n - 1) rounded to nearest; alpha is ignored.
+//     v * 255 / (2^n - 1) rounded to nearest; alpha, where masks give it,
+//     is used as read_options below says.
 //   - 24 bits per pixel, BI_RGB.
 //   - Uncompressed rows padded to a multiple of 4 bytes, stored bottom row
 //     first (positive height) or top row first (negative height), at the
@@ -41,21 +42,23 @@
 //     IDAT chunks. The pixels are the samples as stored: grey g gives
 //     R = G = B = g, a grey of n < 8 bits v * 255 / (2^n - 1), a 16-bit
 //     sample v * 255 / 65535 rounded to nearest, a palette index its entry.
-//   - Alpha and tRNS are ignored (the stored colour is kept), and so are
-//     gAMA, cHRM, sRGB, iCCP, sBIT and every other ancillary chunk: no
+//   - Alpha and tRNS are used as read_options below says; gAMA, cHRM,
+//     sRGB, iCCP, sBIT and every other ancillary chunk are ignored: no
 //     colour management. An animated PNG gives its default image.
 //   - The file is checked by this reader before a PNG library decodes
 //     anything: the signature, every chunk's length and type and the CRC of
 //     every chunk it reads (an ancillary chunk with a bad CRC is dropped, as
-//     the standard allows), the IHDR values, the chunk order (IHDR first,
-//     one PLTE before the IDAT chunks, which follow one another), a PLTE
-//     where the colour type needs one, unknown critical chunks. The library
-//     is then handed only IHDR, PLTE, the IDAT chunks and IEND, so that
-//     every platform's decoder sees the same few chunks and nothing else in
-//     the file costs memory; the image data is read once, as the library
-//     reads it, and each IDAT chunk's CRC checked then by this reader. The
-//     library inflates and unfilters; the samples it returns are converted
-//     by this reader's own code, the same everywhere.
+//     the standard allows), the IHDR values, the chunk order (IHDR before
+//     any other chunk, one PLTE before the IDAT chunks, which follow one
+//     another), a PLTE where the colour type needs one, unknown critical
+//     chunks. The library is then handed only IHDR, PLTE, the IDAT chunks
+//     and IEND, so that every platform's decoder sees the same few chunks
+//     and nothing else in the file costs memory; the image data is read
+//     once, 64 KiB at a time whatever its chunks' sizes, as the library
+//     reads it, and every IDAT chunk's CRC is checked by this reader before
+//     the picture counts as decoded, those after the last row's data too.
+//     The library inflates and unfilters; the samples it returns are
+//     converted by this reader's own code, the same everywhere.
 //   - A file that ends before IEND is read as far as it goes: if its image
 //     data is complete the picture is too.
 //

@@ -61,8 +61,8 @@ inline constexpr channel_terms blue = make_terms(0.114, 0.5, -0.08131, uint64_t{
 
 }  // namespace ycbcr_tables
 
-// Y << 24 | Cb << 16 | Y << 8 | Cr for one colour; pack_ycbcr in bmp.h is
-// the same for callers outside the reader.
+// Y << 24 | Cb << 16 | Y << 8 | Cr for one colour; pack_ycbcr in
+// image_reader.h is the same for callers outside the reader.
 inline uint32_t ycbcr_word(uint8_t r, uint8_t g, uint8_t b)
 {
     using namespace ycbcr_tables;
