@@ -4,6 +4,7 @@ random generator, and PNGs that ImageMagick draws."""
 import shutil
 import struct
 import subprocess
+import zlib
 
 
 def info_header(width, height, bits, compression, image_size, colours):
@@ -95,3 +96,29 @@ def flat_png(path, size, convert):
     for colour, shape in shapes:
         argv += ["-fill", colour, "-draw", shape]
     subprocess.run(argv + ["-colors", "8", "-depth", "8", str(path)], check=True)
+
+
+def _chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def _png(width, height, depth, colour, interlaced, idat_chunks):
+    ihdr = struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, int(interlaced))
+    return (b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", ihdr) + b"".join(_chunk(b"IDAT", c) for c in idat_chunks)
+            + _chunk(b"IEND", b""))
+
+
+def tiny_chunks_png(path, size, rng):
+    """An RGB PNG of random colours whose image data is cut into IDAT chunks
+    of one byte each, as a streaming writer with a tiny buffer leaves it."""
+    raw = b"".join(b"\0" + rng.randbytes(3 * size) for _ in range(size))
+    data = zlib.compress(raw, 6)
+    with open(path, "wb") as f:
+        f.write(_png(size, size, 8, 2, False, [data[i:i + 1] for i in range(len(data))]))
+
+
+def hollow_interlaced_png(path):
+    """An interlaced PNG that claims 65535 x 32767 RGBA pixels (8 GiB of
+    words) and holds a zlib stream of two bytes: a broken file of 69 bytes."""
+    with open(path, "wb") as f:
+        f.write(_png(65535, 32767, 8, 6, True, [b"\x78\x9c"]))
