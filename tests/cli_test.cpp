@@ -226,9 +226,39 @@ TEST_F(Cli, RunsAsWindowsRunsIt)
     for (const auto& [name, error] : refusals)
         runs.push_back({"vantrel ab.bmp " + name + " top.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab\nLoading " +
                         std::regex_replace(name, std::regex("\""), "") + "\nerror: " + error + "\n", {{"ab.h", ab_header}}});
+    // A header that is a symbolic link is written at its target, and the
+    // link stays. Windows makes one unprivileged in developer mode; wine
+    // makes none, but follows the Unix ones ln makes, and returns from
+    // starting ln before ln is done.
+    fs::copy_file(dir_ / "ab.bmp", dir_ / "linked.bmp");
+    write_file(dir_ / "kept.h", std::string("old\n"));
+    const fs::path link = dir_.path / "linked.h";
+    bool linked = CreateSymbolicLinkW(link.c_str(), L"kept.h", SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) && fs::exists(link);
+    if (!linked && GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION ln;
+        std::wstring command = L"ln -s kept.h linked.h";
+        if (CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.path.c_str(), &startup, &ln))
+            CloseHandle(ln.hThread), CloseHandle(ln.hProcess);
+        for (int wait = 0; wait < 500 && !fs::exists(link); ++wait)
+            Sleep(10);
+        linked = fs::exists(link);
+        EXPECT_TRUE(linked) << "wine's ln made no link";
+    }
+    if (linked)
+        runs.push_back({"vantrel linked.bmp", "Loading linked.bmp\nWriting linked.h\nWriting linked\nDone\n",
+                        {{"kept.h", banner_text + expected_declarations("linked", 2, 2, words_of(ab))}}});
     const HANDLE held = CreateFileA((dir_ / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
     check(runs);
     CloseHandle(held);
+    std::error_code failed;
+    EXPECT_TRUE(!linked || fs::equivalent(link, dir_.path / "kept.h", failed));
+    // Wine deletes a Unix link's target, not the link, and lists no link
+    // whose target is gone, so that the scratch folder could never be
+    // removed. A file renamed over the link replaces the link alone.
+    write_file(dir_ / "unlinked.h", std::string());
+    MoveFileExW((dir_.path / "unlinked.h").c_str(), link.c_str(), MOVEFILE_REPLACE_EXISTING);
 #endif
 }
 
