@@ -30,6 +30,17 @@ std::string c_identifier(std::string_view image_name);
 // all be written.
 bool make_header(FILE* out);
 
+// What a run writes for each picture: a header that defines the data
+// (today's form, included from one file of a program), or a header of
+// declarations and a C source that defines them, with the words as C
+// (split) or as assembler data for GCC and Clang, which compile it many
+// times faster (assembler).
+enum class data_form { header, split, assembler };
+
+// The source's name beside its header: the header name's final "h"
+// replaced by "c" ("logo.h" gives "logo.c").
+std::string source_name(std::string_view header);
+
 // The words of row t (from the top, mirrored as the record's rows are) of
 // a picture still being decoded, asked for in order, once they are there;
 // null if they never will be (loaded_picture::row).
@@ -39,14 +50,31 @@ using row_words_fn = std::function<const uint32_t*(int32_t t)>;
 // prints "Writing <image name>" and appends the image's declarations to out.
 // Returns false as soon as a write fails (the stream's error flag stays set)
 // or a row does not come. Without rows the picture's pixels are complete.
-bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows = {});
+// With a split form, the definitions go to the source out, in that form.
+bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows = {},
+               data_form form = data_form::header);
 
-// The declarations alone, for the image name given, into a text sink
+// The definitions alone, for the image name given, into a text sink
 // (text_sink.h), which may still hold or be writing some of them when this
-// returns; false if the picture's rows or a write failed.
+// returns; false if the picture's rows or a write failed. As C, or as
+// assembler data (write_assembler_data).
 class text_sink;
 bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
                         const row_words_fn& rows = {});
+bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image,
+                          const row_words_fn& rows = {});
+
+// The split forms' header: the banner, an include guard named after the
+// header's file name, and between C linkage braces for C++, the extern
+// declarations of every image in it (extern_declarations), which keep the
+// array's size so that sizeof works.
+std::string extern_declarations(const std::string& name, const bmp_image& image);
+bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations);
+
+// What opens a split form's source, after the banner: the include of its
+// header (by its name alone: the two stand side by side) and, for the
+// assembler form, what the images' data needs from the compiler.
+bool make_source_prologue(FILE* out, std::string_view header_file, data_form form);
 
 // Single-file mode: converts each file into a header beside it.
 // Combined mode: converts every file into "data.h" in the current directory.
@@ -54,6 +82,8 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
 // first failure; the caller turns the result into the exit status.
 struct run_settings {
     std::string output_dir;  // where the headers go; empty: beside each file (data.h: the current directory)
+    std::string combined_name = "data.h";
+    data_form form = data_form::header;
     read_options read;
 };
 bool run_single(const std::vector<char*>& files, const run_settings& settings);

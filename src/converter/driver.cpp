@@ -93,20 +93,26 @@ row_words_fn rows_of(loaded_picture& picture)
 // the messages at the image it hit, as it would then.
 struct pending_image {
     std::string messages;
+    std::string declarations{};  // for the header of the split forms
     uint64_t end = UINT64_MAX, file_end = 0;  // where its text ends: given to the sink, and in the file
     bool failed = true, error_given = false;  // whether the run ends at it, and the messages say why
 };
 
-// data.h as a combined run builds it: its path, file and text sink, the
+// data.h as a combined run builds it, or with a split form data.c, which
+// holds the definitions: its path, file and text sink, the form, the
 // identifiers it declares, the images whose text may not all be written
-// yet, and where the last image whose text is ends in the file.
+// yet, and where the last image whose text is ends in the file, with the
+// declarations of the images before it.
 struct data_file {
     const std::string& path;
     const output_file& out;
     text_sink& sink;
+    data_form form;
+    const output_file* header = nullptr;  // the split forms' data.h
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
+    std::string declarations{};
     bool keep = true;  // false when data.h is one of the inputs
 };
 
@@ -127,6 +133,7 @@ bool release(data_file& data, bool all_written)
             return !all_written;
         }
         data.complete = p.file_end;
+        data.declarations += p.declarations;
         data.held.pop_front();
     }
     return true;
@@ -147,7 +154,7 @@ void append_image(data_file& data, const char* path, const read_options& options
         const std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
         if (!picture)
             return fail(error_line(error, format, path));
-        if (data.out.replaces(path)) {
+        if (data.out.replaces(path) || (data.header && data.header->replaces(path))) {
             data.keep = false;  // data.h is this very input
             return fail("error: can't write file " + data.path + "\n");
         }
@@ -161,7 +168,10 @@ void append_image(data_file& data, const char* path, const read_options& options
         data.declared.insert(ids.begin(), ids.end());
         p.messages += "Writing " + name + "\n";
         release(data, false);
-        const bool written = write_declarations(data.sink, name, picture->image(), rows_of(*picture));
+        const bool written = data.form == data_form::assembler
+                                 ? write_assembler_data(data.sink, name, picture->image(), rows_of(*picture))
+                                 : write_declarations(data.sink, name, picture->image(), rows_of(*picture));
+        p.declarations = extern_declarations(name, picture->image());
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
         p.failed = !written;  // which image a failed write hit shows once all writes are done
@@ -222,14 +232,27 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
             return false;
         std::string name = header_name(path);
         const std::string file = header_file(path, settings);
-        output_file out;
+        const bool split = settings.form != data_form::header;
+        const std::string source = split ? source_name(file) : "";
+        output_file out, source_out;
         // Replacing the input by its own header would destroy it.
         if (!out.open(file) || out.replaces(path))
             return cant_write(file);
+        if (split && (!source_out.open(source) || source_out.replaces(path)))
+            return cant_write(source);
         std::printf("Writing %s\n", file.c_str());
-        const bool written = make_header(out.stream()) && make_data(out.stream(), name, picture->image(), rows_of(*picture));
+        if (split)
+            std::printf("Writing %s\n", source.c_str());
+        const bool written =
+            split ? make_source_prologue(source_out.stream(), file, settings.form) &&
+                        make_data(source_out.stream(), name, picture->image(), rows_of(*picture), settings.form) &&
+                        make_declarations_header(out.stream(), file, extern_declarations(name, picture->image()))
+                  : make_header(out.stream()) && make_data(out.stream(), name, picture->image(), rows_of(*picture));
         if (!report(picture->error(), format, path))
             return false;  // the rest of the picture could not be decoded
+        // The source first: its header is what a build looks at.
+        if (split && (!written || !source_out.commit()))
+            return cant_write(source);
         if (!written || !out.commit())
             return cant_write(file);
     }
@@ -238,30 +261,42 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
 
 bool run_combined(const std::vector<char*>& files, const run_settings& settings)
 {
-    const std::string file = in_directory(settings.output_dir, "data.h");
+    const std::string file = in_directory(settings.output_dir, settings.combined_name);
+    const bool split = settings.form != data_form::header;
+    // Where the definitions go: data.h, or in a split form data.c.
+    const std::string definitions = split ? source_name(file) : file;
     std::printf("Making %s\n", file.c_str());
-    output_file out;
+    if (split)
+        std::printf("Making %s\n", definitions.c_str());
+    output_file out, header;
     // Without the whole banner there is nothing to keep: data.h stays as it
     // was.
-    if (!out.open(file) || !make_header(out.stream()))
+    if (!out.open(definitions) ||
+        !(split ? make_source_prologue(out.stream(), file, settings.form) : make_header(out.stream())))
+        return cant_write(definitions);
+    if (split && !header.open(file))
         return cant_write(file);
     const uint64_t banner = out.size();
 
     // One sink for all the images, whose thread writes a buffer of many
     // small ones while the next are loaded and formatted.
     text_sink sink(out.stream(), UINT64_MAX);
-    data_file data{file, out, sink};
+    data_file data{definitions, out, sink, settings.form, split ? &header : nullptr};
     bool failed = false;
     for (size_t i = 0; i < files.size() && !failed; ++i) {
         append_image(data, files[i], settings.read);
         failed = data.held.back().failed;
     }
     sink.flush();
-    if (release(data, true) && !failed)
-        return out.commit() || cant_write(file);
+    const bool whole = release(data, true) && !failed;
     // data.h gets the images before the failing one, never a part of it; if
     // even that cannot be written, it stays as it was.
-    if (data.keep && out.truncate(banner + data.complete))
-        out.commit();
-    return false;
+    if (!whole && !(data.keep && out.truncate(banner + data.complete)))
+        return false;
+    if (!out.commit())
+        return whole ? cant_write(definitions) : false;
+    // The split forms' header declares what the source holds.
+    if (split && !(make_declarations_header(header.stream(), file, data.declarations) && header.commit()))
+        return whole ? cant_write(file) : false;
+    return whole;
 }

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr option_spec options[] = {
-    {"--output-dir", true}, {"--background", true}, {"--help", false}, {"--version", false}};
+constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false}, {"--asm", false},
+                                   {"--name", true},       {"--help", false},      {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -20,6 +20,9 @@ constexpr program_texts texts = {
     "Options:\n"
     "  --output-dir DIR      write the headers, or data.h, in DIR\n"
     "  --background RRGGBB   composite pixels that have alpha over this colour (hexadecimal)\n"
+    "  --split               declarations in logo.h, definitions in logo.c\n"
+    "  --asm                 as --split, the words in logo.c as assembler data for GCC and Clang\n"
+    "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
     "  --help                show this help\n"
     "  --version             show the version\n"};
 
@@ -50,6 +53,19 @@ bool run(int argc, char** argv)
         settings.read.composite = true;
         if (!parse_colour(background->second, settings.read.background))
             return std::printf("error: wrong value for --background: %s\n", background->second.c_str()), false;
+    }
+    settings.form = line.options.contains("--asm")     ? data_form::assembler
+                    : line.options.contains("--split") ? data_form::split
+                                                       : data_form::header;
+    if (const auto name = line.options.find("--name"); name != line.options.end()) {
+        if (!line.combined)
+            return std::printf("error: --name needs -a\n"), false;
+        // The name of a header in the output directory, from which its
+        // source's name follows.
+        const std::string& file = name->second;
+        if (file.size() < 3 || !file.ends_with(".h") || file.find_first_of("/\\") != std::string::npos)
+            return std::printf("error: wrong value for --name: %s\n", file.c_str()), false;
+        settings.combined_name = file;
     }
     if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
         return false;

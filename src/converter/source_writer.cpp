@@ -1,0 +1,106 @@
+// The split forms: a header of declarations, which any number of C and C++
+// files of one program may include, and a source that defines what it
+// declares, its words as C or as assembler data.
+#include <string>
+
+#include "converter.h"
+#include "header_text.h"
+#include "paths.h"
+#include "text_sink.h"
+
+using namespace header_text;
+
+namespace {
+
+bool put(FILE* out, std::string_view text)
+{
+    return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0 && !std::ferror(out);
+}
+
+// What the assembler form's images need, once a source. The words are
+// ".long" data, which the assembler lays out in the target's byte order;
+// each image, its array and its two sizes, sits in a section of its own,
+// so that a linker that drops unused sections drops unused images, under
+// the names C gives the symbols (with the "_" that i686 Windows and Mach-O
+// put in front). With nothing but assembler data in the file, the COFF
+// section left at its end is the one it started in. Any other compiler,
+// or object format, stops at the #error.
+constexpr std::string_view assembler_prologue = R"(#if !defined(__GNUC__) || !(defined(__ELF__) || defined(_WIN32) || defined(__APPLE__))
+#error "assembler data for GCC and Clang: convert with vantrel --split for portable C"
+#endif
+#pragma GCC diagnostic ignored "-Woverlength-strings"
+
+#define VANTREL_STRING(x) #x
+#define VANTREL_EXPANDED(x) VANTREL_STRING(x)
+#define VANTREL_LABEL(id) VANTREL_EXPANDED(__USER_LABEL_PREFIX__) #id
+#if defined(__ELF__)
+#define VANTREL_BEGIN(id) ".pushsection .rodata." #id ",\"a\",%progbits\n"
+#define VANTREL_OBJECT(id, bytes) "\t.globl " #id "\n\t.type " #id ",%object\n\t.size " #id "," #bytes "\n" #id ":\n"
+#define VANTREL_END ".popsection\n"
+#elif defined(_WIN32)
+#define VANTREL_BEGIN(id) ".section .rdata$" #id ",\"dr\"\n"
+#define VANTREL_OBJECT(id, bytes) "\t.globl " VANTREL_LABEL(id) "\n" VANTREL_LABEL(id) ":\n"
+#define VANTREL_END ".text\n"
+#else
+#define VANTREL_BEGIN(id) ".pushsection __TEXT,__const\n"
+#define VANTREL_OBJECT(id, bytes) "\t.globl " VANTREL_LABEL(id) "\n" VANTREL_LABEL(id) ":\n"
+#define VANTREL_END ".popsection\n"
+#endif
+
+)";
+
+}  // namespace
+
+std::string source_name(std::string_view header)
+{
+    return std::string(header.substr(0, header.size() - 1)) + "c";
+}
+
+std::string extern_declarations(const std::string& name, const bmp_image& image)
+{
+    const std::string id = c_identifier(name);
+    const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
+    return "extern " + std::string(size_prefix) + id + "_x;\nextern " + std::string(size_prefix) + id + "_y;\nextern " +
+           std::string(array_prefix) + id + "[" + std::to_string(size) + "];\n";
+}
+
+bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations)
+{
+    // The guard is named after the file: "logo.h" gives VANTREL_LOGO_H.
+    std::string guard = "VANTREL_";
+    for (const char c : header_file.substr(name_start(header_file)))
+        guard += !identifier_char(c) ? '_' : c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    return put(out, std::string(banner) + "#ifndef " + guard + "\n#define " + guard +
+                        "\n\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n" + declarations +
+                        "\n#ifdef __cplusplus\n}\n#endif\n\n#endif\n");
+}
+
+bool make_source_prologue(FILE* out, std::string_view header_file, data_form form)
+{
+    const std::string include = "#include \"" + std::string(header_file.substr(name_start(header_file))) + "\"\n\n";
+    return put(out, std::string(banner) + include) &&
+           (form != data_form::assembler || put(out, assembler_prologue));
+}
+
+bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image, const row_words_fn& arriving)
+{
+    const std::string id = c_identifier(name);
+    const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
+    const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    sink.text("__asm__(VANTREL_BEGIN(" + id + ")\n\t\"\\t.balign 4\\n\" VANTREL_OBJECT(" + id + ", " +
+              std::to_string(uint64_t{width} * rows * 4) + ")\n");
+    for (size_t row = 0; row < rows && width > 0 && sink.ok(); ++row) {
+        const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
+        if (!stored)
+            return false;
+        // One image row a line, as in the other forms.
+        sink.text("\t\"\\t.long");
+        sink.first_word(stored[width - 1]);
+        sink.words_backwards(stored + width - 1, width - 1);
+        sink.text("\\n\"\n");
+    }
+    for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
+        sink.text("\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n");
+    sink.text("\tVANTREL_END);\n\n");
+    return sink.ok();
+}
