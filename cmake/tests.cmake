@@ -18,7 +18,8 @@ add_executable(vantrel_tests
   tests/cli_options_test.cpp
   tests/compile_test.cpp
   tests/corpus_test.cpp
-  tests/big_picture_test.cpp)
+  tests/big_picture_test.cpp
+  tests/split_forms_test.cpp)
 target_sources(vantrel_tests PRIVATE tests/round_trip_test.cpp preview/colour.cpp)
 target_compile_definitions(vantrel_tests PRIVATE VANTREL_PREVIEW="$<TARGET_FILE:vantrel-preview>")
 add_dependencies(vantrel_tests vantrel-preview)
