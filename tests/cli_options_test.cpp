@@ -14,6 +14,15 @@ bytes ab_png(uint32_t width = 2, uint32_t height = 2, uint8_t last_index = 3)
                  chunk("tRNS", {0}), chunk("IDAT", zlib_stored(unfiltered(rows))), chunk("IEND", {})});
 }
 
+// The header of the split forms for one image.
+std::string declarations(const std::string& guard, const std::string& id, int words)
+{
+    return banner_text + "#ifndef VANTREL_" + guard + "\n#define VANTREL_" + guard +
+           "\n\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\nextern const unsigned short int " + id +
+           "_x;\nextern const unsigned short int " + id + "_y;\nextern const unsigned int " + id + "[" +
+           std::to_string(words) + "];\n\n#ifdef __cplusplus\n}\n#endif\n\n#endif\n";
+}
+
 TEST_F(Cli, ReadsPngAndTakesOptions)
 {
     write_file(dir_ / "ab2.png", ab_png());
@@ -49,6 +58,15 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel -a --output-dir gen --background 0000ff ab2.png", "Making gen/data.h\nLoading ab2.png\nWriting ab2\nDone\n",
          {{"gen/data.h", banner_text + expected_declarations("ab2", 2, 2, words_of(picture{2, 2, {0, 0, 255, 0, 0, 0, 255,
                                                                                               0, 0, 0, 0, 255}}))}}},
+        // The split forms: a header of declarations, a source of the
+        // definitions; a failure keeps both, with the images before it.
+        {"vantrel --split ab.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab.c\nWriting ab\nDone\n",
+         {{"ab.h", declarations("AB_H", "ab", 4)}, {"ab.c", banner_text + "#include \"ab.h\"\n\n" + ab_header.substr(banner_text.size())}}},
+        {"vantrel --split -a ab.bmp cut.png", "Making data.h\nMaking data.c\nLoading ab.bmp\nWriting ab\nLoading cut.png\n"
+         "error: truncated PNG file\n", {{"data.h", declarations("DATA_H", "ab", 4)},
+                                         {"data.c", banner_text + "#include \"data.h\"\n\n" + ab_header.substr(banner_text.size())}}},
+        {"vantrel --name x.h ab.bmp", "error: --name needs -a\n", {{"x.h", ""}}},
+        {"vantrel -a --name gen/x.h ab.bmp", "error: wrong value for --name: gen/x.h\n"},
         {"vantrel --version", "vantrel 1.0\n"},
         {"vantrel-preview --version", "vantrel-preview 1.0\n"},
         {"vantrel -- -a", "Loading -a\nerror: can't open file -a\n"},
