@@ -1,12 +1,24 @@
-# vantrel_add_headers(<target> IMAGES <picture>... [COMBINED] [BACKGROUND <RRGGBB>])
+# vantrel_add_headers(<target> IMAGES <picture>... [COMBINED [NAME <file>]]
+#                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM])
 #
-# Converts the pictures (BMP or PNG) into C headers at build time, in the
-# build tree, and gives them to <target>: its include path gets their
-# folder, its sources the headers. Without COMBINED each picture gets its own
+# Converts the pictures (BMP or PNG) at build time, in the build tree, and
+# gives the results to <target>. Without COMBINED each picture gets its own
 # header, named as vantrel names it ("logo.png" gives "logo.h"); with it, all
-# go into one "data.h". A header is made again exactly when its picture or
-# the vantrel program changes. A picture vantrel refuses fails the build with
-# vantrel's error line, and leaves no header of its own behind.
+# go into one "data.h", or the file NAME gives. The FORM:
+#   HEADER  headers alone, the data defined in them;
+#   SPLIT   a header of declarations and a C source of definitions
+#           (vantrel --split: logo.h and logo.c);
+#   ASM     the same, the words of the source as assembler data, which
+#           compiles fastest but only with GCC and Clang (vantrel --asm).
+# Without FORM, ASM where the target's compiler is GCC or Clang with its own
+# command line, SPLIT elsewhere. The headers and sources join the target's
+# sources; the folder of the headers is searched by #include "..." alone
+# where the compiler can be told so (-iquote), so that "time.h" made from
+# time.png never stands for <time.h>; other compilers get an ordinary include
+# path and are refused, when the project is configured, a header named like
+# a standard one. Everything is made again exactly when its picture or the
+# vantrel program changes. A picture vantrel refuses fails the build with
+# vantrel's error line, and leaves no header or source of its own behind.
 #
 # The program is Vantrel::vantrel: the installed one (find_package), or the
 # one built beside the caller (add_subdirectory, FetchContent), which in a
@@ -14,7 +26,7 @@
 # (host-build.cmake).
 
 function(vantrel_add_headers target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "COMBINED" "BACKGROUND" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "COMBINED" "BACKGROUND;NAME;FORM" "IMAGES")
   if(arg_UNPARSED_ARGUMENTS OR arg_KEYWORDS_MISSING_VALUES)
     message(FATAL_ERROR "vantrel_add_headers: unexpected arguments: ${arg_UNPARSED_ARGUMENTS} ${arg_KEYWORDS_MISSING_VALUES}")
   endif()
@@ -31,6 +43,69 @@ function(vantrel_add_headers target)
     endif()
     set(options --background ${arg_BACKGROUND})
   endif()
+  if(DEFINED arg_NAME)
+    if(NOT arg_COMBINED)
+      message(FATAL_ERROR "vantrel_add_headers: NAME names the combined header, and needs COMBINED")
+    endif()
+    # A name alone: the file goes into the target's folder of headers.
+    if(NOT arg_NAME MATCHES "^[^/\\\\]+\\.h$")
+      message(FATAL_ERROR "vantrel_add_headers: NAME ${arg_NAME} is not a file name ending in .h")
+    endif()
+  endif()
+  if(DEFINED arg_FORM AND NOT arg_FORM MATCHES "^(HEADER|SPLIT|ASM)$")
+    message(FATAL_ERROR "vantrel_add_headers: FORM ${arg_FORM} is not HEADER, SPLIT or ASM")
+  endif()
+
+  # The compilers of the folder that made the target, not the languages the
+  # whole build has enabled: Vantrel's own project enables C for itself, and
+  # a C++ project that builds it with add_subdirectory has no rule for C in
+  # its own folders all the same.
+  get_target_property(target_folder ${target} SOURCE_DIR)
+  set(quoting "")     # languages whose compiler takes -iquote
+  set(not_quoting "")
+  set(data_language "")
+  set(gnu_data_compiler FALSE)
+  foreach(language C CXX OBJC OBJCXX)
+    get_directory_property(loaded DIRECTORY "${target_folder}" DEFINITION CMAKE_${language}_COMPILER_LOADED)
+    if(NOT loaded)
+      continue()
+    endif()
+    get_directory_property(id DIRECTORY "${target_folder}" DEFINITION CMAKE_${language}_COMPILER_ID)
+    get_directory_property(variant DIRECTORY "${target_folder}" DEFINITION CMAKE_${language}_COMPILER_FRONTEND_VARIANT)
+    # GCC and Clang with their own command line; clang-cl takes MSVC's.
+    set(gnu FALSE)
+    if(id MATCHES "^(GNU|Clang|AppleClang)$" AND NOT variant STREQUAL "MSVC")
+      set(gnu TRUE)
+      list(APPEND quoting ${language})
+    else()
+      list(APPEND not_quoting ${language})
+    endif()
+    # The sources are C, and C++ too (the guard and the linkage in the
+    # header are written for it): C++ compiles them where C is missing.
+    if(NOT data_language AND language MATCHES "^(C|CXX)$")
+      set(data_language ${language})
+      set(gnu_data_compiler ${gnu})
+    endif()
+  endforeach()
+  if(DEFINED arg_FORM)
+    set(form ${arg_FORM})
+    if(NOT form STREQUAL "HEADER" AND NOT data_language)
+      message(FATAL_ERROR "vantrel_add_headers: FORM ${form} makes C sources, and ${target}'s folder has neither C nor C++ enabled")
+    endif()
+  elseif(gnu_data_compiler)
+    set(form ASM)
+  elseif(data_language)
+    set(form SPLIT)
+  else()
+    # Nothing to compile a source with: the headers as before.
+    set(form HEADER)
+  endif()
+  set(form_option "")
+  if(form STREQUAL "SPLIT")
+    set(form_option --split)
+  elseif(form STREQUAL "ASM")
+    set(form_option --asm)
+  endif()
 
   # A folder per target, so that two targets' headers of the same name do
   # not meet.
@@ -43,24 +118,17 @@ function(vantrel_add_headers target)
     list(APPEND pictures "${image}")
   endforeach()
 
-  set(headers "")
+  # The headers' names first, checked before any rule is made: against each
+  # other, against the target's earlier calls (whose rules for the same file
+  # CMake would only refuse in words of its own), and against the standard
+  # headers where an ordinary include path would let them hide one.
+  set(names "")
   if(arg_COMBINED)
-    set(header "${folder}/data.h")
-    # vantrel leaves data.h with the images before a picture it refuses, and
-    # only Makefiles delete a failed command's output; so vantrel writes it
-    # in a folder of its own, outside the include path, and it takes the
-    # header's place only once vantrel has succeeded. The old header goes
-    # first, so that a failure leaves none.
-    set(unfinished "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/.unfinished/${target}")
-    file(MAKE_DIRECTORY "${unfinished}")
-    add_custom_command(OUTPUT "${header}"
-      COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-      COMMAND Vantrel::vantrel ${options} --output-dir "${unfinished}" -a ${pictures}
-      COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/data.h" "${header}"
-      DEPENDS ${pictures} Vantrel::vantrel
-      COMMENT "Converting pictures into data.h"
-      VERBATIM)
-    list(APPEND headers "${header}")
+    if(DEFINED arg_NAME)
+      set(names "${arg_NAME}")
+    else()
+      set(names data.h)
+    endif()
   else()
     foreach(picture IN LISTS pictures)
       # vantrel's own rule: the last three characters become "h", and the
@@ -69,19 +137,115 @@ function(vantrel_add_headers target)
       math(EXPR kept "${length} - 3")
       string(SUBSTRING "${picture}" 0 ${kept} stem)
       get_filename_component(name "${stem}h" NAME)
-      set(header "${folder}/${name}")
-      if(header IN_LIST headers)
+      if(name IN_LIST names)
         message(FATAL_ERROR "vantrel_add_headers: two pictures would make ${name}")
       endif()
-      add_custom_command(OUTPUT "${header}"
-        COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-        COMMAND Vantrel::vantrel ${options} --output-dir "${folder}" "${picture}"
-        DEPENDS "${picture}" Vantrel::vantrel
-        COMMENT "Converting ${picture}"
-        VERBATIM)
-      list(APPEND headers "${header}")
+      list(APPEND names "${name}")
     endforeach()
   endif()
-  target_sources(${target} PRIVATE ${headers})
-  target_include_directories(${target} PRIVATE "${folder}")
+  get_property(made TARGET ${target} PROPERTY VANTREL_HEADER_NAMES)
+  set(advice "")
+  if(arg_COMBINED)
+    set(advice "; give this call a NAME of its own")
+  endif()
+  foreach(name IN LISTS names)
+    if(name IN_LIST made)
+      message(FATAL_ERROR "vantrel_add_headers: an earlier call already makes ${name} for ${target}${advice}")
+    endif()
+  endforeach()
+  set_property(TARGET ${target} APPEND PROPERTY VANTREL_HEADER_NAMES ${names})
+  if(not_quoting OR NOT quoting)
+    # C23's headers; C++ has no other ".h" ones. Compared without case, for
+    # the file systems of Windows and macOS.
+    set(standard assert.h complex.h ctype.h errno.h fenv.h float.h inttypes.h iso646.h limits.h locale.h math.h
+      setjmp.h signal.h stdalign.h stdarg.h stdatomic.h stdbit.h stdbool.h stdckdint.h stddef.h stdint.h stdio.h
+      stdlib.h stdnoreturn.h string.h tgmath.h threads.h time.h uchar.h wchar.h wctype.h)
+    set(rename "rename the picture")
+    if(arg_COMBINED)
+      set(rename "choose another NAME")
+    endif()
+    foreach(name IN LISTS names)
+      string(TOLOWER "${name}" lower)
+      if(lower IN_LIST standard)
+        message(FATAL_ERROR "vantrel_add_headers: ${name} would hide the standard <${lower}> from ${target}'s "
+                            "compiler, which has no include path for #include \"...\" alone; ${rename}")
+      endif()
+    endforeach()
+  endif()
+
+  set(outputs "")
+  set(sources "")
+  if(arg_COMBINED)
+    set(header "${folder}/${names}")
+    string(REGEX REPLACE "h$" "c" source "${header}")
+    set(name_option "")
+    if(DEFINED arg_NAME)
+      set(name_option --name "${arg_NAME}")
+    endif()
+    # vantrel leaves its files with the images before a picture it refuses,
+    # and only Makefiles delete a failed command's output; so vantrel writes
+    # them in a folder of its own, outside the include path, and they take
+    # their places only once vantrel has succeeded. The old ones go first,
+    # so that a failure leaves none.
+    set(unfinished "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/.unfinished/${target}")
+    file(MAKE_DIRECTORY "${unfinished}")
+    if(form STREQUAL "HEADER")
+      add_custom_command(OUTPUT "${header}"
+        COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
+        COMMAND Vantrel::vantrel ${options} --output-dir "${unfinished}" -a ${name_option} ${pictures}
+        COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
+        DEPENDS ${pictures} Vantrel::vantrel
+        COMMENT "Converting pictures into ${names}"
+        VERBATIM)
+    else()
+      get_filename_component(source_name "${source}" NAME)
+      add_custom_command(OUTPUT "${header}" "${source}"
+        COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}" "${source}"
+        COMMAND Vantrel::vantrel ${options} ${form_option} --output-dir "${unfinished}" -a ${name_option} ${pictures}
+        COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${source_name}" "${source}"
+        COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
+        DEPENDS ${pictures} Vantrel::vantrel
+        COMMENT "Converting pictures into ${names} and ${source_name}"
+        VERBATIM)
+      list(APPEND sources "${source}")
+    endif()
+    list(APPEND outputs "${header}")
+  else()
+    foreach(picture name IN ZIP_LISTS pictures names)
+      set(header "${folder}/${name}")
+      if(form STREQUAL "HEADER")
+        add_custom_command(OUTPUT "${header}"
+          COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
+          COMMAND Vantrel::vantrel ${options} --output-dir "${folder}" "${picture}"
+          DEPENDS "${picture}" Vantrel::vantrel
+          COMMENT "Converting ${picture}"
+          VERBATIM)
+      else()
+        string(REGEX REPLACE "h$" "c" source "${header}")
+        add_custom_command(OUTPUT "${header}" "${source}"
+          COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}" "${source}"
+          COMMAND Vantrel::vantrel ${options} ${form_option} --output-dir "${folder}" "${picture}"
+          DEPENDS "${picture}" Vantrel::vantrel
+          COMMENT "Converting ${picture}"
+          VERBATIM)
+        list(APPEND sources "${source}")
+      endif()
+      list(APPEND outputs "${header}")
+    endforeach()
+  endif()
+  if(sources AND NOT data_language STREQUAL "C")
+    set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES LANGUAGE CXX)
+  endif()
+  target_sources(${target} PRIVATE ${outputs} ${sources})
+
+  if(quoting)
+    list(JOIN quoting "," languages)
+    target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:${languages}>:-iquote${folder}>")
+  endif()
+  if(not_quoting AND quoting)
+    list(JOIN not_quoting "," languages)
+    target_include_directories(${target} PRIVATE "$<$<COMPILE_LANGUAGE:${languages}>:${folder}>")
+  elseif(NOT quoting)
+    target_include_directories(${target} PRIVATE "${folder}")
+  endif()
 endfunction()
