@@ -3,6 +3,7 @@
 #ifndef VANTREL_CONVERTER_H
 #define VANTREL_CONVERTER_H
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -31,15 +32,27 @@ std::string c_identifier(std::string_view image_name);
 bool make_header(FILE* out);
 
 // What a run writes for each picture: a header that defines the data
-// (today's form, included from one file of a program), or a header of
+// (the first form, included from one file of a program), or a header of
 // declarations and a C source that defines them, with the words as C
-// (split) or as assembler data for GCC and Clang, which compile it many
-// times faster (assembler).
+// (split) or, for GCC and Clang, which then compile it many times faster,
+// in binary files that the source's assembler data pulls in (assembler).
 enum class data_form { header, split, assembler };
 
 // The source's name beside its header: the header name's final "h"
 // replaced by "c" ("logo.h" gives "logo.c").
 std::string source_name(std::string_view header);
+
+// The assembler form's words: binary files beside the source, named after
+// it ("logo.c" gives "logo.le.bin" and "logo.be.bin"), holding the words of
+// its images one after another in little- and big-endian byte order, so
+// that every target finds them in its own.
+struct word_files {
+    std::string stem;  // "logo": the path less ".le.bin", as the source names it
+    FILE* little = nullptr;
+    FILE* big = nullptr;
+    uint64_t size = 0;  // bytes in each so far
+};
+std::string word_file_stem(std::string_view source);
 
 // The words of row t (from the top, mirrored as the record's rows are) of
 // a picture still being decoded, asked for in order, once they are there;
@@ -50,9 +63,10 @@ using row_words_fn = std::function<const uint32_t*(int32_t t)>;
 // prints "Writing <image name>" and appends the image's declarations to out.
 // Returns false as soon as a write fails (the stream's error flag stays set)
 // or a row does not come. Without rows the picture's pixels are complete.
-// With a split form, the definitions go to the source out, in that form.
+// With a split form, the definitions go to the source out, in that form,
+// and with the assembler form the words to words.
 bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows = {},
-               data_form form = data_form::header);
+               data_form form = data_form::header, word_files* words = nullptr);
 
 // The definitions alone, for the image name given, into a text sink
 // (text_sink.h), which may still hold or be writing some of them when this
@@ -61,8 +75,8 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_w
 class text_sink;
 bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
                         const row_words_fn& rows = {});
-bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image,
-                          const row_words_fn& rows = {});
+bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image, const row_words_fn& rows,
+                          word_files& words);
 
 // The split forms' header: the banner, an include guard named after the
 // header's file name, and between C linkage braces for C++, the extern

@@ -87,6 +87,56 @@ row_words_fn rows_of(loaded_picture& picture)
     return [&picture](int32_t t) { return picture.row(t); };
 }
 
+// The files one output is made of: its header, and in a split form the
+// source and, for the assembler form, the word files; each written under a
+// temporary name (output_file.h) and all put in place together, the header
+// last, since it is what a build looks at.
+struct output_set {
+    output_file header, source, little, big;
+    std::string header_path, source_path, stem;
+    data_form form = data_form::header;
+
+    // Prepares them all: the path of one that cannot be, or "".
+    std::string open(const std::string& header_file, data_form how)
+    {
+        form = how, header_path = header_file;
+        if (!header.open(header_path))
+            return header_path;
+        if (form == data_form::header)
+            return "";
+        source_path = source_name(header_path), stem = word_file_stem(source_path);
+        if (!source.open(source_path))
+            return source_path;
+        if (form == data_form::assembler && !little.open(stem + ".le.bin", output_file::binary))
+            return stem + ".le.bin";
+        if (form == data_form::assembler && !big.open(stem + ".be.bin", output_file::binary))
+            return stem + ".be.bin";
+        return "";
+    }
+
+    // Where the definitions go.
+    FILE* definitions() const { return form == data_form::header ? header.stream() : source.stream(); }
+    const std::string& definitions_path() const { return form == data_form::header ? header_path : source_path; }
+    word_files words() const { return {stem, little.stream(), big.stream()}; }
+
+    // Whether one of them would replace the file at path, which would
+    // destroy it as it is read.
+    bool replaces(const char* path) const
+    {
+        return header.replaces(path) || source.replaces(path) || little.replaces(path) || big.replaces(path);
+    }
+
+    // Puts them in place: the path of one that could not be, or "".
+    std::string commit()
+    {
+        if (form == data_form::assembler && !(little.commit() && big.commit()))
+            return stem + ".bin";
+        if (form != data_form::header && !source.commit())
+            return source_path;
+        return header.commit() ? "" : header_path;
+    }
+};
+
 // An image of data.h whose text may not all be written yet, and the
 // messages a run that did one image after the other would have printed for
 // it, held back until the text before it is written: so a full disk ends
@@ -105,10 +155,9 @@ struct pending_image {
 // declarations of the images before it.
 struct data_file {
     const std::string& path;
-    const output_file& out;
+    const output_set& out;
     text_sink& sink;
-    data_form form;
-    const output_file* header = nullptr;  // the split forms' data.h
+    word_files words{};  // the assembler form's
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -154,7 +203,7 @@ void append_image(data_file& data, const char* path, const read_options& options
         const std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
         if (!picture)
             return fail(error_line(error, format, path));
-        if (data.out.replaces(path) || (data.header && data.header->replaces(path))) {
+        if (data.out.replaces(path)) {
             data.keep = false;  // data.h is this very input
             return fail("error: can't write file " + data.path + "\n");
         }
@@ -168,8 +217,8 @@ void append_image(data_file& data, const char* path, const read_options& options
         data.declared.insert(ids.begin(), ids.end());
         p.messages += "Writing " + name + "\n";
         release(data, false);
-        const bool written = data.form == data_form::assembler
-                                 ? write_assembler_data(data.sink, name, picture->image(), rows_of(*picture))
+        const bool written = data.out.form == data_form::assembler
+                                 ? write_assembler_data(data.sink, name, picture->image(), rows_of(*picture), data.words)
                                  : write_declarations(data.sink, name, picture->image(), rows_of(*picture));
         p.declarations = extern_declarations(name, picture->image());
         if (picture->error() != image_error::none)
@@ -233,28 +282,27 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
         std::string name = header_name(path);
         const std::string file = header_file(path, settings);
         const bool split = settings.form != data_form::header;
-        const std::string source = split ? source_name(file) : "";
-        output_file out, source_out;
+        output_set out;
+        if (const std::string failed = out.open(file, settings.form); !failed.empty())
+            return cant_write(failed);
         // Replacing the input by its own header would destroy it.
-        if (!out.open(file) || out.replaces(path))
+        if (out.replaces(path))
             return cant_write(file);
-        if (split && (!source_out.open(source) || source_out.replaces(path)))
-            return cant_write(source);
         std::printf("Writing %s\n", file.c_str());
         if (split)
-            std::printf("Writing %s\n", source.c_str());
+            std::printf("Writing %s\n", out.source_path.c_str());
+        word_files words = out.words();
         const bool written =
-            split ? make_source_prologue(source_out.stream(), file, settings.form) &&
-                        make_data(source_out.stream(), name, picture->image(), rows_of(*picture), settings.form) &&
-                        make_declarations_header(out.stream(), file, extern_declarations(name, picture->image()))
-                  : make_header(out.stream()) && make_data(out.stream(), name, picture->image(), rows_of(*picture));
+            split ? make_source_prologue(out.source.stream(), file, settings.form) &&
+                        make_data(out.source.stream(), name, picture->image(), rows_of(*picture), settings.form, &words) &&
+                        make_declarations_header(out.header.stream(), file, extern_declarations(name, picture->image()))
+                  : make_header(out.header.stream()) && make_data(out.header.stream(), name, picture->image(), rows_of(*picture));
         if (!report(picture->error(), format, path))
             return false;  // the rest of the picture could not be decoded
-        // The source first: its header is what a build looks at.
-        if (split && (!written || !source_out.commit()))
-            return cant_write(source);
-        if (!written || !out.commit())
-            return cant_write(file);
+        if (!written)
+            return cant_write(out.definitions_path());
+        if (const std::string failed = out.commit(); !failed.empty())
+            return cant_write(failed);
     }
     return true;
 }
@@ -263,25 +311,22 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
 {
     const std::string file = in_directory(settings.output_dir, settings.combined_name);
     const bool split = settings.form != data_form::header;
-    // Where the definitions go: data.h, or in a split form data.c.
-    const std::string definitions = split ? source_name(file) : file;
     std::printf("Making %s\n", file.c_str());
     if (split)
-        std::printf("Making %s\n", definitions.c_str());
-    output_file out, header;
+        std::printf("Making %s\n", source_name(file).c_str());
+    output_set out;
+    if (const std::string failed = out.open(file, settings.form); !failed.empty())
+        return cant_write(failed);
     // Without the whole banner there is nothing to keep: data.h stays as it
     // was.
-    if (!out.open(definitions) ||
-        !(split ? make_source_prologue(out.stream(), file, settings.form) : make_header(out.stream())))
-        return cant_write(definitions);
-    if (split && !header.open(file))
-        return cant_write(file);
-    const uint64_t banner = out.size();
+    if (!(split ? make_source_prologue(out.source.stream(), file, settings.form) : make_header(out.header.stream())))
+        return cant_write(out.definitions_path());
+    const uint64_t banner = out.header.size();
 
     // One sink for all the images, whose thread writes a buffer of many
     // small ones while the next are loaded and formatted.
-    text_sink sink(out.stream(), UINT64_MAX);
-    data_file data{definitions, out, sink, settings.form, split ? &header : nullptr};
+    text_sink sink(out.definitions(), UINT64_MAX);
+    data_file data{out.definitions_path(), out, sink, out.words()};
     bool failed = false;
     for (size_t i = 0; i < files.size() && !failed; ++i) {
         append_image(data, files[i], settings.read);
@@ -289,14 +334,16 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     }
     sink.flush();
     const bool whole = release(data, true) && !failed;
+    if (whole && split && !make_declarations_header(out.header.stream(), file, data.declarations))
+        return cant_write(file);
+    if (whole) {
+        const std::string not_placed = out.commit();
+        return not_placed.empty() || cant_write(not_placed);
+    }
     // data.h gets the images before the failing one, never a part of it; if
-    // even that cannot be written, it stays as it was.
-    if (!whole && !(data.keep && out.truncate(banner + data.complete)))
-        return false;
-    if (!out.commit())
-        return whole ? cant_write(definitions) : false;
-    // The split forms' header declares what the source holds.
-    if (split && !(make_declarations_header(header.stream(), file, data.declarations) && header.commit()))
-        return whole ? cant_write(file) : false;
-    return whole;
+    // even that cannot be written, it stays as it was. The split forms'
+    // files, which must agree, stay as they were.
+    if (!split && data.keep && out.header.truncate(banner + data.complete))
+        out.header.commit();
+    return false;
 }

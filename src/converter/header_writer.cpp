@@ -47,13 +47,14 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
     return sink.ok();
 }
 
-bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows, data_form form)
+bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows, data_form form,
+               word_files* words)
 {
     const auto pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
     text_sink sink(out, pixels * 12 + 16 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
     std::printf("Writing %s\n", name.c_str());
-    const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, rows)
+    const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, rows, *words)
                                                       : write_declarations(sink, name, image, rows);
     return written && sink.flush() && std::fflush(out) == 0;
 }

@@ -2,6 +2,7 @@
 // files of one program may include, and a source that defines what it
 // declares, its words as C or as assembler data.
 #include <string>
+#include <vector>
 
 #include "converter.h"
 #include "header_text.h"
@@ -18,17 +19,17 @@ bool put(FILE* out, std::string_view text)
 }
 
 // What the assembler form's images need, once a source. The words are
-// ".long" data, which the assembler lays out in the target's byte order;
-// each image, its array and its two sizes, sits in a section of its own,
-// so that a linker that drops unused sections drops unused images, under
-// the names C gives the symbols (with the "_" that i686 Windows and Mach-O
-// put in front). With nothing but assembler data in the file, the COFF
-// section left at its end is the one it started in. Any other compiler,
-// or object format, stops at the #error.
+// pulled in from the binary file of the target's byte order (.incbin, which
+// costs the assembler next to nothing, where the same words as text take
+// it seconds); each image, its array and its two sizes, sits in a section
+// of its own, so that a linker that drops unused sections drops unused
+// images, under the names C gives the symbols (with the "_" that i686
+// Windows and Mach-O put in front). With nothing but assembler data in the
+// file, the COFF section left at its end is the one it started in. Any
+// other compiler, or object format, stops at the #error.
 constexpr std::string_view assembler_prologue = R"(#if !defined(__GNUC__) || !(defined(__ELF__) || defined(_WIN32) || defined(__APPLE__))
 #error "assembler data for GCC and Clang: convert with vantrel --split for portable C"
 #endif
-#pragma GCC diagnostic ignored "-Woverlength-strings"
 
 #define VANTREL_STRING(x) #x
 #define VANTREL_EXPANDED(x) VANTREL_STRING(x)
@@ -46,8 +47,32 @@ constexpr std::string_view assembler_prologue = R"(#if !defined(__GNUC__) || !(d
 #define VANTREL_OBJECT(id, bytes) "\t.globl " VANTREL_LABEL(id) "\n" VANTREL_LABEL(id) ":\n"
 #define VANTREL_END ".popsection\n"
 #endif
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#define VANTREL_WORDS(stem, offset, bytes) "\t.incbin \"" stem ".be.bin\"," #offset "," #bytes "\n"
+#else
+#define VANTREL_WORDS(stem, offset, bytes) "\t.incbin \"" stem ".le.bin\"," #offset "," #bytes "\n"
+#endif
 
 )";
+
+// A path as a C string literal that holds an assembler string: "\" and '"'
+// escaped for both; on Windows "/" for "\", which both separate there.
+std::string quoted_path(std::string_view path)
+{
+    std::string quoted = "\"";
+    for (const char c : path) {
+#ifdef _WIN32
+        if (c == '\\') {
+            quoted += '/';
+            continue;
+        }
+#endif
+        if (c == '\\' || c == '"')
+            quoted += "\\\\\\";
+        quoted += c;
+    }
+    return quoted + "\"";
+}
 
 }  // namespace
 
@@ -82,25 +107,39 @@ bool make_source_prologue(FILE* out, std::string_view header_file, data_form for
            (form != data_form::assembler || put(out, assembler_prologue));
 }
 
-bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image, const row_words_fn& arriving)
+std::string word_file_stem(std::string_view source)
+{
+    return std::string(source.substr(0, source.size() - 2));
+}
+
+bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image, const row_words_fn& arriving,
+                          word_files& words)
 {
     const std::string id = c_identifier(name);
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    const uint64_t bytes = uint64_t{width} * rows * 4;
     sink.text("__asm__(VANTREL_BEGIN(" + id + ")\n\t\"\\t.balign 4\\n\" VANTREL_OBJECT(" + id + ", " +
-              std::to_string(uint64_t{width} * rows * 4) + ")\n");
-    for (size_t row = 0; row < rows && width > 0 && sink.ok(); ++row) {
-        const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
-        if (!stored)
-            return false;
-        // One image row a line, as in the other forms.
-        sink.text("\t\"\\t.long");
-        sink.first_word(stored[width - 1]);
-        sink.words_backwards(stored + width - 1, width - 1);
-        sink.text("\\n\"\n");
-    }
+              std::to_string(bytes) + ")\n\tVANTREL_WORDS(" + quoted_path(words.stem) + ", " +
+              std::to_string(words.size) + ", " + std::to_string(bytes) + ")\n");
     for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
         sink.text("\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n");
     sink.text("\tVANTREL_END);\n\n");
+    // The words, each row left to right (rows are stored mirrored).
+    std::vector<uint8_t> little(width * 4), big(width * 4);
+    for (size_t row = 0; row < rows && width > 0; ++row) {
+        const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
+        if (!stored)
+            return false;
+        for (size_t x = 0; x < width; ++x) {
+            const uint32_t w = stored[width - 1 - x];
+            for (size_t k = 0; k < 4; ++k)
+                little[4 * x + k] = uint8_t(w >> (8 * k)), big[4 * x + 3 - k] = uint8_t(w >> (8 * k));
+        }
+        if (std::fwrite(little.data(), 1, little.size(), words.little) != little.size() ||
+            std::fwrite(big.data(), 1, big.size(), words.big) != big.size())
+            return false;
+    }
+    words.size += bytes;
     return sink.ok();
 }
