@@ -8,8 +8,9 @@
 #   HEADER  headers alone, the data defined in them;
 #   SPLIT   a header of declarations and a C source of definitions
 #           (vantrel --split: logo.h and logo.c);
-#   ASM     the same, the words of the source as assembler data, which
-#           compiles fastest but only with GCC and Clang (vantrel --asm).
+#   ASM     the same, the source pulling the words in as assembler data
+#           from files beside it, which compiles fastest but only with GCC
+#           and Clang (vantrel --asm: logo.le.bin and logo.be.bin too).
 # Without FORM, ASM where the target's compiler is GCC or Clang with its own
 # command line, SPLIT elsewhere. The headers and sources join the target's
 # sources; the folder of the headers is searched by #include "..." alone
@@ -175,62 +176,66 @@ function(vantrel_add_headers target)
 
   set(outputs "")
   set(sources "")
-  if(arg_COMBINED)
+  set(name_option "")
+  if(DEFINED arg_NAME)
+    set(name_option --name "${arg_NAME}")
+  endif()
+  if(arg_COMBINED AND form STREQUAL "HEADER")
     set(header "${folder}/${names}")
-    string(REGEX REPLACE "h$" "c" source "${header}")
-    set(name_option "")
-    if(DEFINED arg_NAME)
-      set(name_option --name "${arg_NAME}")
-    endif()
-    # vantrel leaves its files with the images before a picture it refuses,
-    # and only Makefiles delete a failed command's output; so vantrel writes
-    # them in a folder of its own, outside the include path, and they take
-    # their places only once vantrel has succeeded. The old ones go first,
-    # so that a failure leaves none.
+    # vantrel leaves data.h with the images before a picture it refuses, and
+    # only Makefiles delete a failed command's output; so vantrel writes it
+    # in a folder of its own, outside the include path, and it takes the
+    # header's place only once vantrel has succeeded. The old header goes
+    # first, so that a failure leaves none.
     set(unfinished "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/.unfinished/${target}")
     file(MAKE_DIRECTORY "${unfinished}")
-    if(form STREQUAL "HEADER")
-      add_custom_command(OUTPUT "${header}"
-        COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-        COMMAND Vantrel::vantrel ${options} --output-dir "${unfinished}" -a ${name_option} ${pictures}
-        COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
-        DEPENDS ${pictures} Vantrel::vantrel
-        COMMENT "Converting pictures into ${names}"
-        VERBATIM)
-    else()
-      get_filename_component(source_name "${source}" NAME)
-      add_custom_command(OUTPUT "${header}" "${source}"
-        COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}" "${source}"
-        COMMAND Vantrel::vantrel ${options} ${form_option} --output-dir "${unfinished}" -a ${name_option} ${pictures}
-        COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${source_name}" "${source}"
-        COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
-        DEPENDS ${pictures} Vantrel::vantrel
-        COMMENT "Converting pictures into ${names} and ${source_name}"
-        VERBATIM)
-      list(APPEND sources "${source}")
-    endif()
+    add_custom_command(OUTPUT "${header}"
+      COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
+      COMMAND Vantrel::vantrel ${options} --output-dir "${unfinished}" -a ${name_option} ${pictures}
+      COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
+      DEPENDS ${pictures} Vantrel::vantrel
+      COMMENT "Converting pictures into ${names}"
+      VERBATIM)
     list(APPEND outputs "${header}")
   else()
-    foreach(picture name IN ZIP_LISTS pictures names)
-      set(header "${folder}/${name}")
-      if(form STREQUAL "HEADER")
-        add_custom_command(OUTPUT "${header}"
-          COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-          COMMAND Vantrel::vantrel ${options} --output-dir "${folder}" "${picture}"
-          DEPENDS "${picture}" Vantrel::vantrel
-          COMMENT "Converting ${picture}"
-          VERBATIM)
-      else()
-        string(REGEX REPLACE "h$" "c" source "${header}")
-        add_custom_command(OUTPUT "${header}" "${source}"
-          COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}" "${source}"
-          COMMAND Vantrel::vantrel ${options} ${form_option} --output-dir "${folder}" "${picture}"
-          DEPENDS "${picture}" Vantrel::vantrel
-          COMMENT "Converting ${picture}"
-          VERBATIM)
-        list(APPEND sources "${source}")
+    # Each picture's files, or a split form's combined ones, are written in
+    # place: vantrel leaves them as they were when it fails (a split form's
+    # files, which must agree, all of them, combined too), and the source of
+    # ASM names its word files by the path vantrel wrote them at. The old
+    # ones go first, so that a failure leaves none.
+    if(arg_COMBINED)
+      set(runs "${names}")
+    else()
+      set(runs "${pictures}")
+    endif()
+    foreach(run name IN ZIP_LISTS runs names)
+      string(REGEX REPLACE "h$" "" stem "${folder}/${name}")
+      set(files "${stem}h")
+      if(NOT form STREQUAL "HEADER")
+        list(APPEND files "${stem}c")
+        list(APPEND sources "${stem}c")
       endif()
-      list(APPEND outputs "${header}")
+      if(form STREQUAL "ASM")
+        # "logo.h" gives "logo.le.bin" and "logo.be.bin".
+        string(REGEX REPLACE "\\.$" "" words "${stem}")
+        list(APPEND files "${words}.le.bin" "${words}.be.bin")
+      endif()
+      if(arg_COMBINED)
+        set(conversion -a ${name_option} ${pictures})
+        set(comment "Converting pictures into ${name}")
+        set(inputs ${pictures})
+      else()
+        set(conversion "${run}")
+        set(comment "Converting ${run}")
+        set(inputs "${run}")
+      endif()
+      add_custom_command(OUTPUT ${files}
+        COMMAND "${CMAKE_COMMAND}" -E rm -f ${files}
+        COMMAND Vantrel::vantrel ${options} ${form_option} --output-dir "${folder}" ${conversion}
+        DEPENDS ${inputs} Vantrel::vantrel
+        COMMENT "${comment}"
+        VERBATIM)
+      list(APPEND outputs "${stem}h")
     endforeach()
   endif()
   if(sources AND NOT data_language STREQUAL "C")

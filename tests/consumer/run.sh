@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The consumer project built as its users build it: against the installed
 # package and with Vantrel in its own build (add_subdirectory), with Ninja
-# and with Makefiles, and for another processor; then by GNU Make's pattern
-# rules. Each build runs the
-# program, changes a picture and checks that exactly its headers are made
-# again, then that a second build does nothing, and last that the project's
-# source tree is as it was.
+# and with Makefiles, and for another processor; its C++ part alone; then by
+# GNU Make's pattern rules. Each build runs the programs, changes a picture
+# and checks that exactly its headers and sources are made again, then that
+# a second build does nothing, that a bad picture leaves none, and last that
+# the project's source tree is as it was.
 #   run.sh <Vantrel's build tree> <Vantrel's source tree>
 set -euo pipefail
 build=$1 source=$2
@@ -24,10 +24,11 @@ icon="icon 3x1 69d469ea 7f807f80 00800080"
 first="logo 2x2 4c544cff 952b9515 1dff1d6b fe80fe80"
 over="logo 2x2 4c544cff 952b9515 1dff1d6b 69d469ea"  # its transparent pixel over magenta
 changed="logo 2x2 00800080 fe80fe80 e100e194 b2abb200"
+time=${first/logo/time}
 expect() {  # program, its expected lines
     local got
     got=$("$1")
-    [ "$got" = "$(printf '%s\n%s' "$2" "$3")" ] || fail "$1 printed: $got"
+    [ "$got" = "$(printf '%s\n' "${@:2}")" ] || fail "$1 printed: $got"
 }
 mtime() { stat -c %Y.%y "$1"; }
 
@@ -45,15 +46,24 @@ for generator in Ninja "Unix Makefiles"; do
         cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the first build failed"; }
         expect "$dir/show" "$first" "$icon"
         expect "$dir/show_all" "$over" "$icon"
-
-        # A changed picture makes its own header and data.h again, nothing else.
+        expect "$dir/show_headers" "$first" "$icon"
+        expect "$dir/parts" "$first" "$icon" "$time"
+        # The form GCC takes best unasked; none but headers when asked.
         headers="$dir/vantrel-headers"
-        icon_made=$(mtime "$headers/show/icon.h")
+        grep -q __asm__ "$headers/show/logo.c" || fail "$what: show/logo.c is not assembler data"
+        [ ! -e "$headers/show_headers/logo.c" ] || fail "$what: FORM HEADER made logo.c"
+
+        # A changed picture makes its own files and the combined ones again,
+        # nothing else.
+        icon_made=$(mtime "$headers/show/icon.h")$(mtime "$headers/show/icon.le.bin")$(mtime "$headers/parts/icons.c")
         cp "$project/changed-logo.png" "$project/pics/logo.png"
         cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the rebuild failed"; }
         expect "$dir/show" "$changed" "$icon"
-        [ "$(mtime "$headers/show/icon.h")" = "$icon_made" ] || fail "$what: icon.h was made again"
-        [ "$(grep -c 'Converting' "$dir.log")" = 2 ] || { cat "$dir.log"; fail "$what: not exactly two conversions"; }
+        expect "$dir/show_headers" "$changed" "$icon"
+        expect "$dir/parts" "$changed" "$icon" "$time"
+        [ "$(mtime "$headers/show/icon.h")$(mtime "$headers/show/icon.le.bin")$(mtime "$headers/parts/icons.c")" = "$icon_made" ] ||
+            fail "$what: the icon's files were made again"
+        [ "$(grep -c 'Converting' "$dir.log")" = 4 ] || { cat "$dir.log"; fail "$what: not exactly four conversions"; }
 
         # Nothing changed: nothing is done.
         cmake --build "$dir" >"$dir.log" 2>&1
@@ -63,14 +73,18 @@ for generator in Ninja "Unix Makefiles"; do
         fi
 
         # A picture vantrel refuses fails the build with its error line and
-        # leaves no header: neither logo.h nor data.h, where vantrel has
-        # written the icon before it refuses the logo. A target at a time, as
-        # a build stops at its first failure.
+        # leaves no header, source or word file: not even data.*, where
+        # vantrel has written the icon before it refuses the logo. A target
+        # at a time, as a build stops at its first failure.
         printf 'not a picture' >"$project/pics/logo.png"
-        for header in show/logo.h show_all/data.h; do
-            cmake --build "$dir" --target "${header%/*}" >"$dir.log" 2>&1 && fail "$what: a bad picture built"
+        for outputs in "show logo.h logo.c logo.le.bin logo.be.bin" "show_all data.h data.c data.le.bin data.be.bin" \
+            "show_headers logo.h" "parts sprites.h sprites.c"; do
+            set -- $outputs
+            cmake --build "$dir" --target "$1" >"$dir.log" 2>&1 && fail "$what: a bad picture built"
             grep -q 'error: wrong BMP format' "$dir.log" || { cat "$dir.log"; fail "$what: no error line"; }
-            [ ! -e "$headers/$header" ] || fail "$what: a stale or partial $header"
+            for file in "${@:2}"; do
+                [ ! -e "$headers/$1/$file" ] || fail "$what: a stale or partial $1/$file"
+            done
         done
         cp "$work/first-logo.png" "$project/pics/logo.png"
     done
@@ -80,7 +94,25 @@ done
 dir="$work/build-package-Ninja"
 touch "$work/prefix/bin/vantrel"
 cmake --build "$dir" >"$dir.log" 2>&1
-[ "$(grep -c 'Converting' "$dir.log")" = 3 ] || { cat "$dir.log"; fail "a new vantrel did not remake every header"; }
+[ "$(grep -c 'Converting' "$dir.log")" = 8 ] || { cat "$dir.log"; fail "a new vantrel did not remake every header"; }
+
+# Two calls that would make the same file for one target stop the
+# configuration with the function's own message, not CMake's.
+dir="$work/build-twice"
+cmake -S "$project" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" -DDATA_TWICE=ON >"$dir.log" 2>&1 &&
+    fail "two data.h for show_all configured"
+grep -q 'an earlier call already makes data.h for show_all' "$dir.log" || { cat "$dir.log"; fail "no message for two data.h"; }
+
+# The C++ project without C: its data sources compile as C++. With
+# add_subdirectory, where Vantrel's project enables C, it is only generated:
+# a source left to C has no rule there, which generating finds.
+dir="$work/build-cxx"
+cmake -S "$project/cxx" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "C++ only: the build failed"; }
+expect "$dir/show" "$first" "$icon"
+expect "$dir/show_all" "$over" "$icon"
+cmake -S "$project/cxx" -B "$dir-subdirectory" -G Ninja -DVANTREL_SOURCE="$source" >"$dir.log" 2>&1 ||
+    { cat "$dir.log"; fail "C++ only, subdirectory: generating failed"; }
 
 # Built for another processor, here Windows with MinGW-w64: Vantrel in the
 # build makes a vantrel for the build machine, whose headers are the same.
@@ -95,7 +127,8 @@ if command -v x86_64-w64-mingw32-gcc-posix >/dev/null; then
             -DVANTREL_SOURCE="$source" >/dev/null
         cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the build failed"; }
         [ -f "$dir/show.exe" ] || [ -f "$dir/Debug/show.exe" ] || fail "$what: no show.exe"
-        for header in show/logo.h show/icon.h show_all/data.h; do
+        # The sources of ASM name their word files by their own paths.
+        for header in show/logo.h show/logo.le.bin show/icon.be.bin show_all/data.h show_all/data.le.bin parts/sprites.c; do
             cmp "$dir/vantrel-headers/$header" "$work/build-package-Ninja/vantrel-headers/$header" ||
                 fail "$what: $header differs"
         done
@@ -112,12 +145,16 @@ diff "$work/tree-before" "$work/tree-after" || fail "the builds changed the sour
 cp -r "$project" "$work/make"
 make -C "$work/make" VANTREL="$work/prefix/bin/vantrel" >/dev/null
 expect "$work/make/show" "$first" "$icon"
+expect "$work/make/show_asm" "$first" "$icon"
 cp "$project/changed-logo.png" "$work/make/pics/logo.png"
 made=$(make -C "$work/make" VANTREL="$work/prefix/bin/vantrel")
 expect "$work/make/show" "$changed" "$icon"
-case $made in *icon*) fail "make converted icon.bmp again" ;; esac
-make -q -C "$work/make" VANTREL="$work/prefix/bin/vantrel" show || fail "make has work left"
+expect "$work/make/show_asm" "$changed" "$icon"
+case $made in *pics/icon*) fail "make converted icon.bmp again" ;; esac
+make -q -C "$work/make" VANTREL="$work/prefix/bin/vantrel" show show_asm || fail "make has work left"
 printf 'not a picture' >"$work/make/pics/logo.png"
-make -C "$work/make" VANTREL="$work/prefix/bin/vantrel" >/dev/null 2>&1 && fail "make built a bad picture"
-[ ! -e "$work/make/gen/logo.h" ] || fail "make left a stale logo.h"
+make -k -C "$work/make" VANTREL="$work/prefix/bin/vantrel" >/dev/null 2>&1 && fail "make built a bad picture"
+for file in gen/logo.h asm/logo.h asm/logo.c; do
+    [ ! -e "$work/make/$file" ] || fail "make left a stale $file"
+done
 echo "consumer project: every build as expected"
