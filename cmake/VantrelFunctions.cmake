@@ -219,6 +219,11 @@ function(vantrel_add_headers target)
         # "logo.h" gives "logo.le.bin" and "logo.be.bin".
         string(REGEX REPLACE "\\.$" "" words "${stem}")
         list(APPEND files "${words}.le.bin" "${words}.be.bin")
+        # The compiler's list of the files a source needs leaves out what
+        # .incbin reads: a picture changed but not its size gives another
+        # word file beside the same source text.
+        set_source_files_properties("${stem}c" TARGET_DIRECTORY ${target}
+          PROPERTIES OBJECT_DEPENDS "${words}.le.bin;${words}.be.bin")
       endif()
       if(arg_COMBINED)
         set(conversion -a ${name_option} ${pictures})
