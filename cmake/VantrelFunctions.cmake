@@ -156,8 +156,13 @@ function(vantrel_add_headers target)
   endforeach()
   set_property(TARGET ${target} APPEND PROPERTY VANTREL_HEADER_NAMES ${names})
   if(not_quoting OR NOT quoting)
-    # C23's headers; C++ has no other ".h" ones. Compared without case, for
-    # the file systems of Windows and macOS.
+    # A compiler without -iquote (MSVC, clang-cl) searches the folder for
+    # #include <...> too. It keeps the ordinary include path, which every
+    # compiler has, rather than a folder of its own below it, which would
+    # change how every program includes the headers; and the names that
+    # would hide the library's own headers are refused. C23's headers; C++
+    # has no other ".h" ones. Compared without case, for the file systems
+    # of Windows and macOS.
     set(standard assert.h complex.h ctype.h errno.h fenv.h float.h inttypes.h iso646.h limits.h locale.h math.h
       setjmp.h signal.h stdalign.h stdarg.h stdatomic.h stdbit.h stdbool.h stdckdint.h stddef.h stdint.h stdio.h
       stdlib.h stdnoreturn.h string.h tgmath.h threads.h time.h uchar.h wchar.h wctype.h)
