@@ -42,7 +42,9 @@ def run(measure, vantrel, scratch, rng, runs):
         bitmap(folder / "pic.bmp", size, size, rng)
         for form, option in FORMS:
             (folder / form).mkdir()
-            subprocess.run([vantrel, *option, "--output-dir", form, "pic.bmp"], cwd=folder, check=True,
+            # An absolute folder, as the CMake function gives: the assembler
+            # looks the word files up by the path the source names.
+            subprocess.run([vantrel, *option, "--output-dir", str(folder / form), "pic.bmp"], cwd=folder, check=True,
                            stdout=subprocess.DEVNULL)
         (folder / "header" / "pic.c").write_text('#include "pic.h"\n')
         for cc in compilers:
