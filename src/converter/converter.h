@@ -46,10 +46,11 @@ std::string source_name(std::string_view header);
 // it ("logo.c" gives "logo.le.bin" and "logo.be.bin"), holding the words of
 // its images one after another in little- and big-endian byte order, so
 // that every target finds them in its own.
+class text_sink;
 struct word_files {
     std::string stem;  // "logo": the path less ".le.bin", as the source names it
-    FILE* little = nullptr;
-    FILE* big = nullptr;
+    text_sink* little = nullptr;  // the files' buffers (text_sink.h), written on threads of their own
+    text_sink* big = nullptr;
     uint64_t size = 0;  // bytes in each so far
 };
 std::string word_file_stem(std::string_view source);

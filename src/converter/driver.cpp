@@ -117,7 +117,17 @@ struct output_set {
     // Where the definitions go.
     FILE* definitions() const { return form == data_form::header ? header.stream() : source.stream(); }
     const std::string& definitions_path() const { return form == data_form::header ? header_path : source_path; }
-    word_files words() const { return {stem, little.stream(), big.stream()}; }
+
+    // The assembler form's word files, about expected bytes each.
+    word_files words(uint64_t expected)
+    {
+        if (form != data_form::assembler)
+            return {};
+        little_words = std::make_unique<text_sink>(little.stream(), expected);
+        big_words = std::make_unique<text_sink>(big.stream(), expected);
+        return {stem, little_words.get(), big_words.get()};
+    }
+    std::unique_ptr<text_sink> little_words, big_words;
 
     // Whether one of them would replace the file at path, which would
     // destroy it as it is read.
@@ -129,8 +139,9 @@ struct output_set {
     // Puts them in place: the path of one that could not be, or "".
     std::string commit()
     {
-        if (form == data_form::assembler && !(little.commit() && big.commit()))
-            return stem + ".bin";
+        if (form == data_form::assembler &&
+            !(little_words->flush() && big_words->flush() && little.commit() && big.commit()))
+            return stem + ".le.bin";
         if (form != data_form::header && !source.commit())
             return source_path;
         return header.commit() ? "" : header_path;
@@ -291,7 +302,8 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
         std::printf("Writing %s\n", file.c_str());
         if (split)
             std::printf("Writing %s\n", out.source_path.c_str());
-        word_files words = out.words();
+        const bmp_image& image = picture->image();
+        word_files words = out.words(uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0)) * 4);
         const bool written =
             split ? make_source_prologue(out.source.stream(), file, settings.form) &&
                         make_data(out.source.stream(), name, picture->image(), rows_of(*picture), settings.form, &words) &&
@@ -326,7 +338,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     // One sink for all the images, whose thread writes a buffer of many
     // small ones while the next are loaded and formatted.
     text_sink sink(out.definitions(), UINT64_MAX);
-    data_file data{out.definitions_path(), out, sink, out.words()};
+    data_file data{out.definitions_path(), out, sink, out.words(UINT64_MAX)};
     bool failed = false;
     for (size_t i = 0; i < files.size() && !failed; ++i) {
         append_image(data, files[i], settings.read);

@@ -1,6 +1,8 @@
 // The split forms: a header of declarations, which any number of C and C++
 // files of one program may include, and a source that defines what it
 // declares, its words as C or as assembler data.
+#include <algorithm>
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -125,21 +127,24 @@ bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_im
     for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
         sink.text("\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n");
     sink.text("\tVANTREL_END);\n\n");
-    // The words, each row left to right (rows are stored mirrored).
-    std::vector<uint8_t> little(width * 4), big(width * 4);
+    // The words, each row left to right (rows are stored mirrored), as the
+    // processor holds them and with their bytes the other way round.
+    std::vector<uint32_t> forwards(width), swapped(width);
+    constexpr bool little_endian = std::endian::native == std::endian::little;
     for (size_t row = 0; row < rows && width > 0; ++row) {
         const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
         if (!stored)
             return false;
+        std::reverse_copy(stored, stored + width, forwards.begin());
         for (size_t x = 0; x < width; ++x) {
-            const uint32_t w = stored[width - 1 - x];
-            for (size_t k = 0; k < 4; ++k)
-                little[4 * x + k] = uint8_t(w >> (8 * k)), big[4 * x + 3 - k] = uint8_t(w >> (8 * k));
+            const uint32_t w = forwards[x];
+            swapped[x] = w >> 24 | (w >> 8 & 0xff00) | (w << 8 & 0xff0000) | w << 24;
         }
-        if (std::fwrite(little.data(), 1, little.size(), words.little) != little.size() ||
-            std::fwrite(big.data(), 1, big.size(), words.big) != big.size())
-            return false;
+        const std::string_view native(reinterpret_cast<const char*>(forwards.data()), width * 4);
+        const std::string_view other(reinterpret_cast<const char*>(swapped.data()), width * 4);
+        words.little->text(little_endian ? native : other);
+        words.big->text(little_endian ? other : native);
     }
     words.size += bytes;
-    return sink.ok();
+    return sink.ok() && words.little->ok() && words.big->ok();
 }
