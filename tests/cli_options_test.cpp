@@ -64,6 +64,8 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
          {{"ab.h", declarations("AB_H", "ab", 4)}, {"ab.c", banner_text + "#include \"ab.h\"\n\n" + ab_header.substr(banner_text.size())}}},
         {"vantrel --split -a ab.bmp cut.png", "Making data.h\nMaking data.c\nLoading ab.bmp\nWriting ab\nLoading cut.png\n"
          "error: truncated PNG file\n", {{"data.h", ""}, {"data.c", ""}}},
+        {"vantrel --asm late.png", "Loading late.png\nWriting late.h\nWriting late.c\nWriting late\nerror: wrong PNG format\n",
+         {{"late.h", ""}, {"late.c", ""}, {"late.le.bin", ""}, {"late.be.bin", ""}}},
         {"vantrel --name x.h ab.bmp", "error: --name needs -a\n", {{"x.h", ""}}},
         {"vantrel -a --name gen/x.h ab.bmp", "error: wrong value for --name: gen/x.h\n"},
         {"vantrel --version", "vantrel 1.0\n"},
