@@ -215,16 +215,6 @@ inline std::vector<uint32_t> words_of(const rendering& r, const rgb* background 
     return words;
 }
 
-inline picture read_ppm(const fs::path& path)
-{
-    const rendering r = read_rendering(path);
-    picture p{r.width, r.height};
-    for (size_t i = 0; i < r.rgba.size(); ++i)
-        if (i % 4 != 3)
-            p.rgb.push_back(uint8_t(r.rgba[i]));
-    return p;
-}
-
 // Loads the picture in a file, or in bytes, with the reader the program
 // uses; the record, or null with error set.
 using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;

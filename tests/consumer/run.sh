@@ -36,10 +36,18 @@ for generator in Ninja "Unix Makefiles"; do
     for way in package subdirectory; do
         dir="$work/build-${way}-${generator// /}"
         what="$way, $generator"
+        # gcc, and clang where it is there, each with both generators.
+        compilers=()
+        case "$generator/$way" in "Ninja/subdirectory" | "Unix Makefiles/package")
+            if command -v clang >/dev/null; then
+                compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+                what="$what, clang"
+            fi ;;
+        esac
         if [ "$way" = package ]; then
-            cmake -S "$project" -B "$dir" -G "$generator" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+            cmake -S "$project" -B "$dir" -G "$generator" "${compilers[@]}" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
         else
-            cmake -S "$project" -B "$dir" -G "$generator" -DVANTREL_SOURCE="$source" >/dev/null
+            cmake -S "$project" -B "$dir" -G "$generator" "${compilers[@]}" -DVANTREL_SOURCE="$source" >/dev/null
             # Vantrel's tests stay out of a build that only uses it.
             ! cmake --build "$dir" --target help | grep -q vantrel_tests || fail "$what: Vantrel's tests are in the build"
         fi
