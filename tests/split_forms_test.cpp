@@ -119,6 +119,14 @@ TEST_F(Cli, AssemblerDataHoldsTheWordsInTheTargetsByteOrder)
         // The array first, then the two sizes, in the section of the image.
         EXPECT_EQ(read_file(dir_ / "a.bin").substr(0, want.size()), want);
     }
+    // Mach-O as far as it can be checked here: clang compiles it for macOS,
+    // the array under C's name for it, in the constant data.
+    if (run_in(dir_.path, "command -v clang && command -v llvm-objdump").status == 0) {
+        ++tried;
+        const run_result macos = run_in(dir_.path, "clang --target=arm64-apple-macos11 -O2 -c a.c -o a.o && "
+                                                   "llvm-objdump -t a.o | grep -c '__TEXT,__const _a$'");
+        EXPECT_EQ(macos.output, "1\n") << "Mach-O";
+    }
     if (tried == 0)
         GTEST_SKIP() << "no cross compiler";
 #endif
