@@ -27,6 +27,9 @@ std::string_view image_name(std::string_view header);
 // keyword, main, or a name the C standard headers declare.
 std::string c_identifier(std::string_view image_name);
 
+// Writes text, flushed; false if it could not all be written.
+bool write_text(FILE* out, std::string_view text);
+
 // Writes the banner that opens every generated file; false if it could not
 // all be written.
 bool make_header(FILE* out);

@@ -9,10 +9,14 @@
 
 using namespace header_text;
 
+bool write_text(FILE* out, std::string_view text)
+{
+    return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0 && !std::ferror(out);
+}
+
 bool make_header(FILE* out)
 {
-    return std::fwrite(banner.data(), 1, banner.size(), out) == banner.size() && std::fflush(out) == 0 &&
-           !std::ferror(out);
+    return write_text(out, banner);
 }
 
 bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
@@ -50,8 +54,11 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
 bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows, data_form form,
                word_files* words)
 {
-    const auto pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
-    text_sink sink(out, pixels * 12 + 16 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
+    // The assembler form's text is a few lines whatever the picture: its
+    // words go to the word files.
+    const uint64_t pixels =
+        form == data_form::assembler ? 0 : uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
+    text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
     std::printf("Writing %s\n", name.c_str());
     const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, rows, *words)

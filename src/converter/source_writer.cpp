@@ -15,11 +15,6 @@ using namespace header_text;
 
 namespace {
 
-bool put(FILE* out, std::string_view text)
-{
-    return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0 && !std::ferror(out);
-}
-
 // What the assembler form's images need, once a source. The words are
 // pulled in from the binary file of the target's byte order (.incbin, which
 // costs the assembler next to nothing, where the same words as text take
@@ -97,7 +92,7 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
     std::string guard = "VANTREL_";
     for (const char c : header_file.substr(name_start(header_file)))
         guard += !identifier_char(c) ? '_' : c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-    return put(out, std::string(banner) + "#ifndef " + guard + "\n#define " + guard +
+    return write_text(out, std::string(banner) + "#ifndef " + guard + "\n#define " + guard +
                         "\n\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n" + declarations +
                         "\n#ifdef __cplusplus\n}\n#endif\n\n#endif\n");
 }
@@ -105,8 +100,8 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
 bool make_source_prologue(FILE* out, std::string_view header_file, data_form form)
 {
     const std::string include = "#include \"" + std::string(header_file.substr(name_start(header_file))) + "\"\n\n";
-    return put(out, std::string(banner) + include) &&
-           (form != data_form::assembler || put(out, assembler_prologue));
+    return write_text(out, std::string(banner) + include) &&
+           (form != data_form::assembler || write_text(out, assembler_prologue));
 }
 
 std::string word_file_stem(std::string_view source)
