@@ -162,10 +162,6 @@ const uint32_t* loaded_picture::converted_row(uint32_t t)
     ++converted_;
     if (converted_ % 32 == 0 || converted_ == seen_decoded_)
         progress_.update([&](progress& s) { s.taken = converted_; });
-    // The last row is not the end: the image data may still fail its checks.
-    if (converted_ == uint32_t(image_->height) &&
-        progress_.wait([](const progress& s) { return s.finished; }).error != image_error::none)
-        return nullptr;
     return row_words_.get();
 }
 
@@ -181,19 +177,25 @@ const uint32_t* loaded_picture::row(int32_t t)
 {
     if (t < 0 || t >= image_->height)
         return nullptr;
-    if (slot_bytes_ > 0)
-        return converted_row(uint32_t(t));
-    // The last row is released only once decoding has finished and passed
-    // every check of the file: a reader may report it complete before its
-    // final checks (the CRCs and zlib check value after the last row).
     const auto wanted = static_cast<uint32_t>(t) + 1;
-    const bool last = wanted == uint32_t(image_->height);
-    if (thread_.joinable()) {
-        const progress p = progress_.wait([&](const progress& s) { return (s.rows_ready >= wanted && !last) || s.finished; });
-        if (p.rows_ready < wanted || p.error != image_error::none)
-            return nullptr;
+    const uint32_t* words = nullptr;
+    if (slot_bytes_ > 0) {
+        words = converted_row(uint32_t(t));
+    } else {
+        const bool ready = !thread_.joinable() || [&] {
+            const progress p = progress_.wait([&](const progress& s) { return s.rows_ready >= wanted || s.finished; });
+            return p.rows_ready >= wanted && p.error == image_error::none;
+        }();
+        words = ready ? image_->pixels + size_t(t) * size_t(image_->width) : nullptr;
     }
-    return image_->pixels + size_t(t) * size_t(image_->width);
+    // The last row is released only once decoding has finished and passed
+    // every check of the file, however the rows came: a reader may report
+    // it complete before its final checks (the CRCs and zlib check value
+    // after the last row).
+    if (words && wanted == uint32_t(image_->height) && thread_.joinable() &&
+        progress_.wait([](const progress& s) { return s.finished; }).error != image_error::none)
+        return nullptr;
+    return words;
 }
 
 image_error loaded_picture::error()
