@@ -112,8 +112,8 @@ TEST(BigPicture, ComesThroughEveryPathWordForWord)
         image_error error = image_error::none;
         const auto picture = loaded_picture::load(std::make_unique<memory_source>(p.file), {}, format, error);
         ASSERT_TRUE(picture) << int(error);
-        ASSERT_EQ(std::pair(picture->image().width, picture->image().height), std::pair(width, height));
-        // The decoding thread gets as far ahead as it may before the first
+        ASSERT_EQ(std::pair(picture->width(), picture->height()), std::pair(width, height));
+        // The reading thread gets as far ahead as it may before the first
         // row is taken: a ring that overfills loses rows not yet taken.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const std::vector<uint32_t> want = words_of(p.want);
@@ -121,9 +121,9 @@ TEST(BigPicture, ComesThroughEveryPathWordForWord)
         for (int t = 0; t < height; ++t) {
             const uint32_t* row = picture->row(t);
             ASSERT_TRUE(row) << "row " << t << ", error " << int(picture->error());
-            for (int m = 0; m < width && row; ++m)
-                if (row[m] != want[size_t(t * width + width - 1 - m)]) {
-                    ADD_FAILURE() << "row " << t << ", column " << width - 1 - m;
+            for (int x = 0; x < width && row; ++x)
+                if (row[x] != want[size_t(t * width + x)]) {
+                    ADD_FAILURE() << "row " << t << ", column " << x;
                     row = nullptr, ++wrong_rows;
                 }
             ASSERT_LT(wrong_rows, 5);

@@ -48,9 +48,8 @@ TEST_P(Corpus, GivesItsPinnedResult)
     while (pin.starts_with("as "))
         pin = pinned.contains(pin.substr(3)) ? pinned.at(pin.substr(3)) : "";
     ASSERT_NE(pin, "") << "no pinned result";
-    image_error error = image_error::none;
-    image_format format = image_format::bmp;
-    const image_ptr image = load_file(test_files / GetParam(), error, format);
+    const read_picture image = load_file(test_files / GetParam());
+    const image_error error = image.error;
     if (!pin.ends_with(".ppm") && !pin.ends_with(".pam")) {
         const auto bmp = image_format::bmp, png = image_format::png;
         const std::map<std::string, std::pair<image_error, image_format>> errors = {
@@ -60,21 +59,21 @@ TEST_P(Corpus, GivesItsPinnedResult)
         if (pin == "image too large")
             EXPECT_EQ(error, image_error::too_large);
         else
-            EXPECT_EQ(std::pair(error, format), errors.at(pin));
+            EXPECT_EQ(std::pair(error, image.format), errors.at(pin));
         return;
     }
     ASSERT_EQ(error, image_error::none);
     const rendering want = read_rendering(test_files / pin);
-    ASSERT_EQ(std::pair(image->width, image->height), std::pair(want.width, want.height));
-    EXPECT_EQ(words_in(*image), words_of(want));
+    ASSERT_EQ(std::pair(image.width, image.height), std::pair(want.width, want.height));
+    EXPECT_EQ(image.words, words_of(want));
     // Renderings with alpha (PAM) say what the picture gives over a
     // background: alpha and tRNS composited.
     if (pin.ends_with(".pam")) {
         const rgb background{37, 200, 91};
         read_options options{.composite = true, .background = {background.r, background.g, background.b}};
-        const image_ptr composited = load_file(test_files / GetParam(), error, format, options);
-        ASSERT_EQ(error, image_error::none);
-        EXPECT_EQ(words_in(*composited), words_of(want, &background)) << "over a background";
+        const read_picture composited = load_file(test_files / GetParam(), options);
+        ASSERT_EQ(composited.error, image_error::none);
+        EXPECT_EQ(composited.words, words_of(want, &background)) << "over a background";
     }
 }
 

@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (picture) {
         std::string name = "fuzz.h";
         const bool written =
-            make_data(sink, name, picture->image(), [&](int32_t t) { return picture->row(t); });
-        // Only a picture decoded while it is written can fail now (/dev/null
+            make_data(sink, name, {picture->width(), picture->height(), [&](int32_t t) { return picture->row(t); }});
+        // Only a picture read while it is written can fail now (/dev/null
         // takes every write), and then it says why.
         if (!written && picture->error() == image_error::none)
             std::abort();

@@ -11,14 +11,11 @@ namespace {
 
 image_error load(const bytes& file, std::vector<uint32_t>* words = nullptr)
 {
-    memory_source source(file);
-    image_format format = image_format::bmp;
-    image_error error = image_error::none;
-    const image_ptr image(load_image(source, {}, format, error), &free_bmp);
-    EXPECT_EQ(format, image_format::png);
-    if (image && words)
-        *words = words_in(*image);
-    return error;
+    const read_picture picture = read_words(file);
+    EXPECT_EQ(picture.format, image_format::png);
+    if (words)
+        *words = picture.words;
+    return picture.error;
 }
 
 // A 2 x 2 picture of palette indices 0 1 / 2 0, its parts given.
@@ -143,10 +140,7 @@ TEST(PngReader, ReportsAReadFailureAfterTheChecksAsSuch)
 {
     counting_source source(indexed{}.file());
     source.fail_from = 2;
-    image_format format = image_format::bmp;
-    image_error error = image_error::none;
-    const image_ptr image(load_image(source, {}, format, error), &free_bmp);
-    EXPECT_EQ(error, image_error::read_failed);
+    EXPECT_EQ(read_words(source).error, image_error::read_failed);
     EXPECT_EQ(source.reads, 2);  // the first took the whole file, the chunks checked from it
 }
 
@@ -160,10 +154,7 @@ TEST(PngReader, ReadsImageDataInBlocksWhateverItsChunks)
         parts.push_back(chunk("IDAT", {byte}));
     parts.push_back(chunk("IEND", {}));
     counting_source source(join(parts));
-    image_format format = image_format::bmp;
-    image_error error = image_error::none;
-    const image_ptr image(load_image(source, {}, format, error), &free_bmp);
-    ASSERT_EQ(error, image_error::none);
+    ASSERT_EQ(read_words(source).error, image_error::none);
     EXPECT_LT(source.reads, int(source.data.size() >> 14)) << source.data.size() << " bytes";
 }
 

@@ -92,21 +92,16 @@ namespace {
 
 class Reader : public ::testing::Test {
 protected:
-    // Loads the bytes with the reader a run uses; the record, if any, lives
-    // until the next load.
+    // Reads the bytes as a run does; the picture, if any, stays until the
+    // next load.
     image_error load(const bytes& data, const read_options& options = {})
     {
-        image_.reset();
-        memory_source source(data);
-        image_format format = image_format::bmp;
-        image_error error = image_error::none;
-        image_.reset(load_image(source, options, format, error));
-        EXPECT_EQ(image_ == nullptr, error != image_error::none);
-        return error;
+        picture_ = read_words(data, options);
+        return picture_.error;
     }
 
     scratch_dir dir_;
-    image_ptr image_{nullptr, &free_bmp};
+    read_picture picture_;
 };
 
 // Row padding, every header version, both row orders, a gap before the pixel
@@ -119,8 +114,8 @@ TEST_F(Reader, ReadsEveryLayoutOfThePicture)
                 const bmp_spec spec{width, height, info_size, width % 2 ? 3u : 0u, width % 3 != 0};
                 SCOPED_TRACE(testing::Message() << width << " x " << height << ", header " << info_size);
                 ASSERT_EQ(load(make_bmp(spec)), image_error::none);
-                ASSERT_EQ(image_->height, 3);
-                ASSERT_EQ(words_in(*image_), words_of(spec));
+                ASSERT_EQ(picture_.height, 3);
+                ASSERT_EQ(picture_.words, words_of(spec));
             }
 }
 
@@ -184,9 +179,9 @@ TEST_F(Reader, CompositesAlphaOverTheBackground)
         {rgba32, {3, 1, 255, wide}, true}, {rgba16, {2, 1, 15, narrow}, true}, {plain, {3, 1, 255, wide}, false}};
     for (const auto& [parts, pixels, composited] : cases) {
         ASSERT_EQ(load(assemble(parts), over), image_error::none);
-        EXPECT_EQ(words_in(*image_), words_of(pixels, composited ? &background : nullptr));
+        EXPECT_EQ(picture_.words, words_of(pixels, composited ? &background : nullptr));
         ASSERT_EQ(load(assemble(parts)), image_error::none);
-        EXPECT_EQ(words_in(*image_), words_of(pixels));
+        EXPECT_EQ(picture_.words, words_of(pixels));
     }
 }
 
@@ -236,7 +231,7 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
         for (int i : indices)
             want.rgb.insert(want.rgb.end(), {sixteen[size_t(i)].r, sixteen[size_t(i)].g, sixteen[size_t(i)].b});
         if (error == none) {
-            EXPECT_EQ(words_in(*image_), words_of(want));
+            EXPECT_EQ(picture_.words, words_of(want));
         }
     }
 }
@@ -254,7 +249,7 @@ TEST_F(Reader, RunningOutOfMemoryLeavesNothingBehind)
             image_format format = image_format::bmp;
             image_error error = image_error::none;
             std::unique_ptr<loaded_picture> picture = loaded_picture::load(std::move(source), {}, format, error);
-            for (int32_t t = 0; picture && t < picture->image().height && error == image_error::none; ++t)
+            for (int32_t t = 0; picture && t < picture->height() && error == image_error::none; ++t)
                 if (!picture->row(t))
                     error = picture->error();
             picture.reset();
@@ -291,11 +286,9 @@ TEST_F(Reader, ReadsPixelsPast2GiB)
     std::fstream(dir_ / "far.bmp", std::ios::in | std::ios::out | std::ios::binary)
         .seekp(offset)
         .write(reinterpret_cast<const char*>(pixel.data()), std::streamsize(pixel.size()));
-    image_error error = image_error::none;
-    image_format format = image_format::bmp;
-    image_ = load_file(dir_ / "far.bmp", error, format);
-    ASSERT_EQ(error, image_error::none);
-    EXPECT_EQ(words_in(*image_), words_of(picture{1, 1, {255, 0, 0}}));
+    picture_ = load_file(dir_ / "far.bmp");
+    ASSERT_EQ(picture_.error, image_error::none);
+    EXPECT_EQ(picture_.words, words_of(picture{1, 1, {255, 0, 0}}));
 }
 
 }  // namespace

@@ -75,11 +75,9 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
             words_to_rgb(&w, 1, c);
             want.push_back(pack_ycbcr(c[0], c[1], c[2]));
         }
-        image_error error = image_error::none;
-        image_format format = image_format::bmp;
-        const image_ptr got = load_file(dir / (c_identifier(file.substr(0, file.size() - 4)) + ".png"), error, format);
-        ASSERT_EQ(error, image_error::none) << file;
-        EXPECT_EQ(words_in(*got), want) << file;
+        const read_picture got = load_file(dir / (c_identifier(file.substr(0, file.size() - 4)) + ".png"));
+        ASSERT_EQ(got.error, image_error::none) << file;
+        EXPECT_EQ(got.words, want) << file;
     }
 }
 

@@ -3,6 +3,8 @@
 #ifndef VANTREL_TEST_UTIL_H
 #define VANTREL_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #endif
 
 #include "image_reader.h"
+#include "pipeline.h"
 
 namespace fs = std::filesystem;
 using bytes = std::vector<uint8_t>;
@@ -73,15 +76,6 @@ inline std::vector<uint32_t> words_of(const picture& p)
 inline std::vector<uint32_t> words_of(const bmp_spec& s)
 {
     return words_of(picture_of(s));
-}
-
-// A loaded record's words top row first; the record keeps each row mirrored.
-inline std::vector<uint32_t> words_in(const bmp_image& image)
-{
-    std::vector<uint32_t> words(image.pixels, image.pixels + image.width * image.height);
-    for (auto row = words.begin(); row != words.end(); row += image.width)
-        std::reverse(row, row + image.width);
-    return words;
 }
 
 // Overwrites the little-endian field of size bytes at offset.
@@ -215,16 +209,61 @@ inline std::vector<uint32_t> words_of(const rendering& r, const rgb* background 
     return words;
 }
 
-// Loads the picture in a file, or in bytes, with the reader the program
-// uses; the record, or null with error set.
-using image_ptr = std::unique_ptr<bmp_image, void (*)(bmp_image*)>;
+// A source that reads another, which the test keeps.
+class borrowed_source final : public byte_source {
+public:
+    explicit borrowed_source(byte_source& source) : byte_source(source.size()), source_(source) {}
+    image_error read(uint64_t offset, size_t count, uint8_t* dest) override { return source_.read(offset, count, dest); }
 
-inline image_ptr load_file(const fs::path& path, image_error& error, image_format& format, const read_options& options = {})
+private:
+    byte_source& source_;
+};
+
+// A picture read the way a run reads it (loaded_picture): its words, top
+// row first; none if reading failed, and error then says why.
+struct read_picture {
+    image_error error = image_error::none;
+    image_format format = image_format::bmp;
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> words;
+};
+
+inline read_picture read_words(byte_source& source, const read_options& options = {},
+                               size_t ring_bytes = loaded_picture::default_ring_bytes)
 {
-    error = image_error::cant_open;
-    format = image_format::bmp;
+    read_picture r;
+    const auto picture =
+        loaded_picture::load(std::make_unique<borrowed_source>(source), options, r.format, r.error, ring_bytes);
+    EXPECT_EQ(picture == nullptr, r.error != image_error::none);
+    for (int32_t t = 0; picture && t < picture->height(); ++t) {
+        const uint32_t* row = picture->row(t);
+        if (!row) {
+            r.error = picture->error();
+            EXPECT_NE(r.error, image_error::none) << "row " << t;
+            r.words.clear();
+            return r;
+        }
+        r.words.insert(r.words.end(), row, row + picture->width());
+    }
+    if (picture)
+        r.width = picture->width(), r.height = picture->height();
+    return r;
+}
+
+inline read_picture read_words(const bytes& data, const read_options& options = {})
+{
+    memory_source source(data);
+    return read_words(source, options);
+}
+
+inline read_picture load_file(const fs::path& path, const read_options& options = {})
+{
     const std::unique_ptr<byte_source> source = open_file_source(path.string().c_str());
-    return image_ptr(source ? load_image(*source, options, format, error) : nullptr, &free_bmp);
+    if (source)
+        return read_words(*source, options);
+    read_picture none;
+    none.error = image_error::cant_open;
+    return none;
 }
 
 // A fresh directory, removed with everything in it at the end of the test.

@@ -6,9 +6,9 @@
 #include <sys/mman.h>
 #endif
 
-// Each first touch of a 4 KiB page costs a page fault: for a big picture's
-// pixels and the writer's buffers the faults can take longer than the
-// conversion itself. Transparent huge pages take 512 times fewer; they need
+// Each first touch of a 4 KiB page costs a page fault: for the writer's
+// buffers and the ring the faults can take longer than the work done in
+// them. Transparent huge pages take 512 times fewer; they need
 // a buffer aligned to 2 MiB and the advice.
 void* allocate_buffer(size_t bytes)
 {
@@ -23,14 +23,4 @@ void* allocate_buffer(size_t bytes)
     }
 #endif
     return std::malloc(bytes);
-}
-
-void prefault_buffer([[maybe_unused]] void* buffer, [[maybe_unused]] size_t bytes)
-{
-#if defined(__linux__)
-    // MADV_POPULATE_WRITE (Linux 5.14) faults the pages in writable, as a
-    // write would, without writing; older kernels refuse it, which is fine.
-    constexpr int populate_write = 23;
-    madvise(buffer, bytes, populate_write);
-#endif
 }

@@ -1,5 +1,5 @@
-// Memory for big buffers that are filled front to back: a picture's pixels,
-// the writer's text, rows read in blocks.
+// Memory for big buffers that are filled front to back: the writer's text,
+// rows read in blocks, the ring of rows between threads.
 #ifndef VANTREL_BIG_BUFFER_H
 #define VANTREL_BIG_BUFFER_H
 
@@ -11,13 +11,6 @@
 // transparent huge pages, which saves most of the page faults of its first
 // touch. Null when there is no memory; release it with std::free.
 void* allocate_buffer(size_t bytes);
-
-// Has the system give a buffer from allocate_buffer its pages now, on the
-// calling thread, rather than at the first touch of each, on whichever
-// thread that is: a thread that fills a big buffer while another waits can
-// leave the page faults to the one that waits. Advice only, and without
-// touching the memory, so it may run while another thread writes to it.
-void prefault_buffer(void* buffer, size_t bytes);
 
 template <class T>
 using buffer_ptr = std::unique_ptr<T[], void (*)(void*)>;

@@ -58,35 +58,35 @@ struct word_files {
 };
 std::string word_file_stem(std::string_view source);
 
-// The words of row t (from the top, mirrored as the record's rows are) of
-// a picture still being decoded, asked for in order, once they are there;
-// null if they never will be (loaded_picture::row).
-using row_words_fn = std::function<const uint32_t*(int32_t t)>;
+// A picture as the writers list it: its size, and its rows of words, top
+// row first, each left to right, asked for in order, once each; null for a
+// row that never comes (loaded_picture::row).
+struct picture_rows {
+    int32_t width = 0, height = 0;
+    std::function<const uint32_t*(int32_t t)> row;
+};
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
 // prints "Writing <image name>" and appends the image's declarations to out.
 // Returns false as soon as a write fails (the stream's error flag stays set)
-// or a row does not come. Without rows the picture's pixels are complete.
-// With a split form, the definitions go to the source out, in that form,
-// and with the assembler form the words to words.
-bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows = {},
-               data_form form = data_form::header, word_files* words = nullptr);
+// or a row does not come. With a split form, the definitions go to the
+// source out, in that form, and with the assembler form the words to words.
+bool make_data(FILE* out, std::string& name, const picture_rows& image, data_form form = data_form::header,
+               word_files* words = nullptr);
 
 // The definitions alone, for the image name given, into a text sink
 // (text_sink.h), which may still hold or be writing some of them when this
 // returns; false if the picture's rows or a write failed. As C, or as
 // assembler data (write_assembler_data).
 class text_sink;
-bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
-                        const row_words_fn& rows = {});
-bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image, const row_words_fn& rows,
-                          word_files& words);
+bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image);
+bool write_assembler_data(text_sink& sink, const std::string& name, const picture_rows& image, word_files& words);
 
 // The split forms' header: the banner, an include guard named after the
 // header's file name, and between C linkage braces for C++, the extern
 // declarations of every image in it (extern_declarations), which keep the
 // array's size so that sizeof works.
-std::string extern_declarations(const std::string& name, const bmp_image& image);
+std::string extern_declarations(const std::string& name, const picture_rows& image);
 bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations);
 
 // What opens a split form's source, after the banner: the include of its

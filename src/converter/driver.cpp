@@ -82,9 +82,9 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
     return picture;
 }
 
-row_words_fn rows_of(loaded_picture& picture)
+picture_rows rows_of(loaded_picture& picture)
 {
-    return [&picture](int32_t t) { return picture.row(t); };
+    return {picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
 }
 
 // The files one output is made of: its header, and in a split form the
@@ -228,10 +228,11 @@ void append_image(data_file& data, const char* path, const read_options& options
         data.declared.insert(ids.begin(), ids.end());
         p.messages += "Writing " + name + "\n";
         release(data, false);
+        const picture_rows rows = rows_of(*picture);
         const bool written = data.out.form == data_form::assembler
-                                 ? write_assembler_data(data.sink, name, picture->image(), rows_of(*picture), data.words)
-                                 : write_declarations(data.sink, name, picture->image(), rows_of(*picture));
-        p.declarations = extern_declarations(name, picture->image());
+                                 ? write_assembler_data(data.sink, name, rows, data.words)
+                                 : write_declarations(data.sink, name, rows);
+        p.declarations = extern_declarations(name, rows);
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
         p.failed = !written;  // which image a failed write hit shows once all writes are done
@@ -302,13 +303,13 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
         std::printf("Writing %s\n", file.c_str());
         if (split)
             std::printf("Writing %s\n", out.source_path.c_str());
-        const bmp_image& image = picture->image();
-        word_files words = out.words(uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0)) * 4);
+        const picture_rows rows = rows_of(*picture);
+        word_files words = out.words(uint64_t(rows.width) * uint64_t(rows.height) * 4);
         const bool written =
             split ? make_source_prologue(out.source.stream(), file, settings.form) &&
-                        make_data(out.source.stream(), name, picture->image(), rows_of(*picture), settings.form, &words) &&
-                        make_declarations_header(out.header.stream(), file, extern_declarations(name, picture->image()))
-                  : make_header(out.header.stream()) && make_data(out.header.stream(), name, picture->image(), rows_of(*picture));
+                        make_data(out.source.stream(), name, rows, settings.form, &words) &&
+                        make_declarations_header(out.header.stream(), file, extern_declarations(name, rows))
+                  : make_header(out.header.stream()) && make_data(out.header.stream(), name, rows);
         if (!report(picture->error(), format, path))
             return false;  // the rest of the picture could not be decoded
         if (!written)

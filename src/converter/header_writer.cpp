@@ -19,8 +19,7 @@ bool make_header(FILE* out)
     return write_text(out, banner);
 }
 
-bool write_declarations(text_sink& sink, const std::string& name, const bmp_image& image,
-                        const row_words_fn& arriving)
+bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image)
 {
     const std::string id = c_identifier(name);
 
@@ -34,16 +33,13 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
     sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n\n");
     sink.text(std::string(array_prefix) + id + "[" + std::to_string(size) + "] = {\n");
 
-    // Rows are stored top row first, each mirrored, so each is walked
-    // backwards to list it left to right.
     for (size_t row = 0; row < rows && sink.ok(); ++row) {
-        // A big picture may still be arriving row by row.
-        const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
-        if (!stored)
+        const uint32_t* words = image.row(static_cast<int32_t>(row));
+        if (!words)
             return false;
         if (width > 0) {
-            sink.first_word(stored[width - 1]);
-            sink.words_backwards(stored + width - 1, width - 1);
+            sink.first_word(words[0]);
+            sink.words(words + 1, width - 1);
         }
         sink.text(row + 1 == rows ? "\n" : ",\n");
     }
@@ -51,8 +47,7 @@ bool write_declarations(text_sink& sink, const std::string& name, const bmp_imag
     return sink.ok();
 }
 
-bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_words_fn& rows, data_form form,
-               word_files* words)
+bool make_data(FILE* out, std::string& name, const picture_rows& image, data_form form, word_files* words)
 {
     // The assembler form's text is a few lines whatever the picture: its
     // words go to the word files.
@@ -61,7 +56,7 @@ bool make_data(FILE* out, std::string& name, const bmp_image& image, const row_w
     text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
     std::printf("Writing %s\n", name.c_str());
-    const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, rows, *words)
-                                                      : write_declarations(sink, name, image, rows);
+    const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, *words)
+                                                      : write_declarations(sink, name, image);
     return written && sink.flush() && std::fflush(out) == 0;
 }

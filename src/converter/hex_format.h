@@ -38,12 +38,11 @@ constexpr uint64_t hex_digits(uint32_t v)
 
 #ifdef VANTREL_SSE2
 // The same digits for four words at once, with the SSE2 that every x86-64
-// processor has: the four words before end, last one first, each as ", 0x"
-// and its eight digits, 48 bytes in all.
-inline void four_words_backwards(const uint32_t* end, char* p)
+// processor has: the four words from words on, each as ", 0x" and its eight
+// digits, 48 bytes in all.
+inline void four_words(const uint32_t* words, char* p)
 {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 4));
-    x = _mm_shuffle_epi32(x, _MM_SHUFFLE(0, 1, 2, 3));
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words));
     // Most significant byte first in memory, then each byte's nibbles side
     // by side, the high one first.
     x = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(x, 24), _mm_srli_epi32(x, 24)),

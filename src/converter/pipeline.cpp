@@ -7,19 +7,12 @@
 
 #include "big_buffer.h"
 
-namespace {
-
-// A picture's pixels are faulted in ahead of decoding only when they take at
-// most this many times the file's length: 32 words for the byte of a 1-bit
-// bitmap.
-constexpr uint64_t prefault_ratio = 32;
-
-size_t image_bytes(const bmp_image& image)
-{
-    return size_t(image.width) * size_t(image.height) * sizeof(uint32_t);
-}
-
-}  // namespace
+// Pictures of at least this many pixels are read on a thread of their own,
+// a row at a time; smaller ones whole, at once. The fuzz build lowers it,
+// so that its small inputs reach the thread too.
+#ifndef VANTREL_BACKGROUND_PIXELS
+#define VANTREL_BACKGROUND_PIXELS (1 << 20)
+#endif
 
 std::unique_ptr<loaded_picture> loaded_picture::load(std::unique_ptr<byte_source> source, const read_options& options,
                                                      image_format& format, image_error& error, size_t ring_bytes)
@@ -37,132 +30,119 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
 {
     std::unique_ptr<loaded_picture> p(new loaded_picture);
     p->source_ = std::move(source);
-    p->decoder_ = open_image(*p->source_, options, format, error);
-    if (!p->decoder_)
+    p->reader_ = open_image(*p->source_, format, error);
+    if (!p->reader_)
         return nullptr;
-    const image_decoder& decoder = *p->decoder_;
-    // A decoder whose library is the slow part leaves converting to the
-    // thread that asks for the rows, through a ring of a few MiB: the
-    // picture then needs no pixels of its own.
-    if (const size_t slot_bytes = decoder.sample_row_bytes(); decoder.streams() && slot_bytes > 0 && ring_bytes >= slot_bytes) {
-        p->slot_bytes_ = slot_bytes;
-        p->slots_ = static_cast<uint32_t>(std::min<size_t>(ring_bytes / slot_bytes, size_t(decoder.height())));
-        p->ring_ = make_buffer<uint8_t>(p->slots_ * p->slot_bytes_);
-        p->row_words_ = make_buffer<uint32_t>(size_t(decoder.width()));
-        p->image_.reset(new bmp_image{decoder.width(), decoder.height(), nullptr});
+    const image_reader& reader = *p->reader_;
+    const auto width = size_t(reader.width()), height = size_t(reader.height()), row_bytes = reader.row_bytes();
+    p->converter_ = std::make_unique<row_converter>(reader.samples(), uint32_t(width), options);
+    if (uint64_t{width} * height < uint64_t{VANTREL_BACKGROUND_PIXELS}) {
+        p->whole_ = true;
+        error = p->read_whole();
+        return error == image_error::none ? std::move(p) : nullptr;
+    }
+    p->words_.resize(width);
+    if (ring_bytes >= row_bytes) {
+        p->slots_ = uint32_t(std::min(ring_bytes / row_bytes, height));
+        p->samples_ = make_buffer<uint8_t>(p->slots_ * row_bytes);
+        p->slot_bytes_ = row_bytes;
         try {
-            if (p->ring_ && p->row_words_) {
-                p->thread_ = start_thread([picture = p.get()] { picture->decode_samples(); });
+            if (p->samples_) {
+                p->thread_ = start_thread([picture = p.get()] { picture->read_rows(); });
                 return p;
             }
         } catch (const std::exception&) {
-            // No thread, or no memory for one: the picture is decoded whole.
+            // No thread, or no memory for one: the rows are read here.
         }
-        p->slot_bytes_ = 0;
     }
-    p->image_.reset(allocate_image(decoder));
-    if (!p->image_) {
+    p->slots_ = 1;
+    p->samples_ = make_buffer<uint8_t>(row_bytes);
+    if (!p->samples_) {
         error = image_error::out_of_memory;
         return nullptr;
     }
-    if (decoder.streams()) {
-        try {
-            p->thread_ = start_thread([picture = p.get()] { picture->decode(); });
-            // The decoding thread is the slow one: the first touch of every
-            // page of the pixels is made here instead. Only where the file
-            // itself is of the pixels' order of size: a few bytes of a PNG
-            // may claim gigabytes of pixels, which would all be committed
-            // (and the run deaf to signals) before the data shows it false.
-            if (image_bytes(p->image()) / prefault_ratio <= p->source_->size())
-                prefault_buffer(p->image_->pixels, image_bytes(p->image()));
-            return p;
-        } catch (const std::exception&) {
-            // No thread, or no memory for one: the picture is decoded here.
-        }
-    }
-    p->decode();
-    error = p->progress_.get().error;
-    return error == image_error::none ? std::move(p) : nullptr;
+    return p;
 }
 
-void loaded_picture::decode()
+image_error loaded_picture::read_whole()
 {
-    image_error why = image_error::out_of_memory;
-    try {
-        why = decoder_->decode(image_->pixels, [this](uint32_t rows) {
-            return progress_.update([&](progress& s) {
-                s.rows_ready = rows;
-                return !s.stop;
-            });
-        });
-    } catch (const std::bad_alloc&) {
-        // An exception may not leave a thread; it ends the decoding.
+    const auto width = size_t(reader_->width()), height = size_t(reader_->height());
+    words_.resize(width * height);
+    std::vector<uint8_t> samples(reader_->row_bytes());
+    for (size_t t = 0; t < height; ++t) {
+        if (const image_error why = reader_->next_row(samples.data()); why != image_error::none)
+            return why;
+        if (!converter_->convert(samples.data(), words_.data() + t * width))
+            return image_error::bad_format;  // a palette index without an entry
     }
-    progress_.update([&](progress& s) {
-        s.error = why;
-        s.finished = true;
-    });
+    return reader_->finish();
 }
 
-void loaded_picture::decode_samples()
+void loaded_picture::read_rows()
 {
     // Rows are published in batches, and free slots learnt when they run
     // out: every exchange wakes the other thread, which costs more than a
     // row takes to convert.
     constexpr uint32_t batch = 32;
-    uint32_t written = 0, published = 0, free_slots = 0;
+    const auto height = uint32_t(reader_->height());
+    uint32_t read = 0, published = 0, free_slots = 0;
     const auto publish = [&] {
-        progress_.update([&](progress& s) { s.decoded = written; });
-        published = written;
+        progress_.update([&](progress& s) { s.read = read; });
+        published = read;
     };
-    image_error why = image_error::out_of_memory;
+    image_error why = image_error::none;
     try {
-        why = decoder_->decode_samples([&](const uint8_t* samples, size_t size) {
+        while (read < height) {
             if (free_slots == 0) {
                 publish();
-                const progress p = progress_.wait([&](const progress& s) { return s.decoded - s.taken < slots_ || s.stop; });
+                const progress p = progress_.wait([&](const progress& s) { return s.read - s.taken < slots_ || s.stop; });
                 if (p.stop)
-                    return false;
-                free_slots = slots_ - (p.decoded - p.taken);
+                    break;
+                free_slots = slots_ - (p.read - p.taken);
             }
             // The slot is past every row the other thread may be reading.
-            std::memcpy(ring_.get() + size_t(written % slots_) * slot_bytes_, samples, std::min(size, slot_bytes_));
-            ++written, --free_slots;
-            if (written - published == batch)
+            if (why = reader_->next_row(samples_.get() + size_t(read % slots_) * slot_bytes_); why != image_error::none)
+                break;
+            ++read, --free_slots;
+            if (read - published == batch)
                 publish();
-            return true;
-        });
+        }
+        if (read == height)
+            why = reader_->finish();
     } catch (const std::bad_alloc&) {
-        // An exception may not leave a thread; it ends the decoding.
+        // An exception may not leave a thread; it ends the reading.
+        why = image_error::out_of_memory;
     }
     progress_.update([&](progress& s) {
-        s.decoded = written;
+        s.read = read;
         s.error = why;
         s.finished = true;
     });
 }
 
-// Row t of the ring's samples into row_words: rows come in order, so the
-// one asked for is the next one. Slots are given back in batches, like
-// the rows the decoding thread puts in.
-const uint32_t* loaded_picture::converted_row(uint32_t t)
+// The samples of row t, the next one: read here, or taken from the ring
+// once the reading thread has put them there.
+const uint8_t* loaded_picture::samples_of(uint32_t t)
 {
-    if (t != converted_ || conversion_error_ != image_error::none)
-        return nullptr;
-    if (t >= seen_decoded_) {
-        const progress p = progress_.wait([&](const progress& s) { return s.decoded > t || s.finished; });
-        if ((seen_decoded_ = p.decoded) <= t)
+    const auto last = uint32_t(reader_->height()) - 1;
+    if (!thread_.joinable()) {
+        image_error why = reader_->next_row(samples_.get());
+        if (why == image_error::none && t == last)
+            why = reader_->finish();
+        error_ = why;
+        return why == image_error::none ? samples_.get() : nullptr;
+    }
+    if (t >= seen_read_) {
+        const progress p = progress_.wait([&](const progress& s) { return s.read > t || s.finished; });
+        if ((seen_read_ = p.read) <= t)
             return nullptr;
     }
-    if (!decoder_->convert_row(ring_.get() + size_t(t % slots_) * slot_bytes_, row_words_.get())) {
-        conversion_error_ = image_error::bad_format;
-        progress_.update([](progress& s) { s.stop = true; });
+    // The last row is released only once the reader's final checks have
+    // passed: the CRCs and zlib check value after a PNG's last row, an RLE
+    // stream's end.
+    if (t == last && progress_.wait([](const progress& s) { return s.finished; }).error != image_error::none)
         return nullptr;
-    }
-    ++converted_;
-    if (converted_ % 32 == 0 || converted_ == seen_decoded_)
-        progress_.update([&](progress& s) { s.taken = converted_; });
-    return row_words_.get();
+    return samples_.get() + size_t(t % slots_) * slot_bytes_;
 }
 
 loaded_picture::~loaded_picture()
@@ -175,33 +155,30 @@ loaded_picture::~loaded_picture()
 
 const uint32_t* loaded_picture::row(int32_t t)
 {
-    if (t < 0 || t >= image_->height)
+    if (t < 0 || t >= height() || uint32_t(t) != next_ || error_ != image_error::none)
         return nullptr;
-    const auto wanted = static_cast<uint32_t>(t) + 1;
-    const uint32_t* words = nullptr;
-    if (slot_bytes_ > 0) {
-        words = converted_row(uint32_t(t));
-    } else {
-        const bool ready = !thread_.joinable() || [&] {
-            const progress p = progress_.wait([&](const progress& s) { return s.rows_ready >= wanted || s.finished; });
-            return p.rows_ready >= wanted && p.error == image_error::none;
-        }();
-        words = ready ? image_->pixels + size_t(t) * size_t(image_->width) : nullptr;
+    const auto width = size_t(reader_->width());
+    if (whole_)
+        return words_.data() + size_t(next_++) * width;
+    const uint8_t* samples = samples_of(next_);
+    if (!samples)
+        return nullptr;
+    if (!converter_->convert(samples, words_.data())) {
+        error_ = image_error::bad_format;  // a palette index without an entry
+        progress_.update([](progress& s) { s.stop = true; });
+        return nullptr;
     }
-    // The last row is released only once decoding has finished and passed
-    // every check of the file, however the rows came: a reader may report
-    // it complete before its final checks (the CRCs and zlib check value
-    // after the last row).
-    if (words && wanted == uint32_t(image_->height) && thread_.joinable() &&
-        progress_.wait([](const progress& s) { return s.finished; }).error != image_error::none)
-        return nullptr;
-    return words;
+    // Slots are given back in batches, like the rows the reading thread
+    // puts in.
+    if (++next_ % 32 == 0 || next_ == seen_read_)
+        progress_.update([&](progress& s) { s.taken = next_; });
+    return words_.data();
 }
 
 image_error loaded_picture::error()
 {
-    if (conversion_error_ != image_error::none)
-        return conversion_error_;
+    if (error_ != image_error::none || !thread_.joinable())
+        return error_;
     const progress p = progress_.get();
     return p.finished ? p.error : image_error::none;
 }

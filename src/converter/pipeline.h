@@ -1,7 +1,7 @@
-// The threads a run overlaps its work with: a big picture is decoded on a
-// thread of its own while the rows already done are formatted, and text is
-// written on another while the next text is formatted. Both hand their
-// work over through a handoff (handoff.h).
+// The threads a run overlaps its work with: a big picture is read on a
+// thread of its own while the rows already read are converted and
+// formatted, and text is written on another while the next text is
+// formatted. Both hand their work over through a handoff (handoff.h).
 #ifndef VANTREL_PIPELINE_H
 #define VANTREL_PIPELINE_H
 
@@ -10,47 +10,49 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "handoff.h"
 #include "image_reader.h"
 
-// A picture being loaded: complete, or still arriving row by row from the
-// thread that decodes it.
+// A picture being read: its rows of words, one at a time, top row first.
+// A small picture is read whole when it is loaded, so that a file that
+// fails does so before anything is written; a big one is read row by row,
+// on a thread of its own that runs ahead of the rows asked for by at most
+// a ring of a few MiB, so that memory does not grow with the picture.
 class loaded_picture {
 public:
-    // What the ring of rows handed from a decoding thread to the converting
-    // one (image_decoder::decode_samples) holds at most.
-    static constexpr size_t default_ring_bytes = size_t{8} << 20;
+    // What the ring of rows of samples handed from the reading thread to
+    // the converting one holds at most.
+    static constexpr size_t default_ring_bytes = size_t{4} << 20;
 
-    // Opens the picture source holds, checks its headers, allocates its
-    // pixels and decodes them: here, or on a thread of its own for a big
-    // picture whose decoder streams, through a ring of at most ring_bytes
-    // (none if 0, or if it cannot be had: the pixels of the whole picture
-    // then). Null with error set on failure (format says which reader took
-    // it); a decoding that fails later says so through row and error.
+    // Opens the picture source holds and checks its headers, and for a
+    // small picture reads it whole; a big one is read on a thread through a
+    // ring of at most ring_bytes (if 0, or if no thread can be had, here, a
+    // row at a time as they are asked for). Null with error set on failure
+    // (format says which reader took it); a read that fails later says so
+    // through row and error.
     static std::unique_ptr<loaded_picture> load(std::unique_ptr<byte_source> source, const read_options& options,
                                                 image_format& format, image_error& error,
                                                 size_t ring_bytes = default_ring_bytes);
     ~loaded_picture();
 
-    // The picture's size, and its pixels, which a picture whose samples
-    // come through a ring (image_decoder::decode_samples) does not have:
-    // read its rows with row().
-    const bmp_image& image() const { return *image_; }
+    int32_t width() const { return reader_->width(); }
+    int32_t height() const { return reader_->height(); }
 
-    // The words of row t (from the top, mirrored as the record's rows are)
-    // once they are decoded; null if decoding failed first, and error()
-    // then says why. Rows are asked for in order, top row first, and each
-    // pointer serves until the next call. The last row comes only once the
-    // whole picture has passed its checks.
+    // The words of row t, left to right; null if reading failed first, and
+    // error() then says why. Rows are asked for in order, top row first,
+    // and each pointer serves until the next call. The last row comes only
+    // once the reader's final checks have passed.
     const uint32_t* row(int32_t t);
 
-    // Why decoding failed, once it has; none while it goes on.
+    // Why reading failed, once it has; none while it goes on.
     image_error error();
 
+    // How far the reading thread has come, and how far the rows it put in
+    // the ring have been taken out.
     struct progress {
-        uint32_t rows_ready = 0;            // complete in the pixels, from the top
-        uint32_t decoded = 0, taken = 0;    // rows of samples put in the ring and taken out
+        uint32_t read = 0, taken = 0;
         bool finished = false, stop = false;
         image_error error = image_error::none;
     };
@@ -59,22 +61,24 @@ private:
     loaded_picture() = default;
     static std::unique_ptr<loaded_picture> start(std::unique_ptr<byte_source> source, const read_options& options,
                                                  image_format& format, image_error& error, size_t ring_bytes);
-    void decode();
-    void decode_samples();
-    const uint32_t* converted_row(uint32_t t);
+    image_error read_whole();
+    void read_rows();
+    const uint8_t* samples_of(uint32_t t);
 
     std::unique_ptr<byte_source> source_;
-    std::unique_ptr<image_decoder> decoder_;
-    std::unique_ptr<bmp_image, void (*)(bmp_image*)> image_{nullptr, &free_bmp};
-    // When the decoder hands over samples (image_decoder::decode_samples):
-    // a ring of slots rows of slot_bytes, filled by the decoding thread and
-    // converted a row at a time into row_words by the thread that asks for
-    // rows, and how far each has come.
-    std::unique_ptr<uint8_t[], void (*)(void*)> ring_{nullptr, &std::free};
-    std::unique_ptr<uint32_t[], void (*)(void*)> row_words_{nullptr, &std::free};
+    std::unique_ptr<image_reader> reader_;
+    std::unique_ptr<row_converter> converter_;
+    // A small picture's words, all of them; a big one's, of the row last
+    // asked for.
+    std::vector<uint32_t> words_;
+    // The samples of a row read here, or a ring of slots rows of samples,
+    // filled by the reading thread and converted a row at a time by the
+    // thread that asks for rows.
+    std::unique_ptr<uint8_t[], void (*)(void*)> samples_{nullptr, &std::free};
     size_t slot_bytes_ = 0;
-    uint32_t slots_ = 0, converted_ = 0, seen_decoded_ = 0;
-    image_error conversion_error_ = image_error::none;
+    uint32_t slots_ = 0, next_ = 0, seen_read_ = 0;
+    bool whole_ = false;
+    image_error error_ = image_error::none;  // of the thread that asks for rows
     handoff<progress> progress_;
     std::thread thread_;  // last: it stops before the rest goes
 };

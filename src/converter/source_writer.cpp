@@ -78,7 +78,7 @@ std::string source_name(std::string_view header)
     return std::string(header.substr(0, header.size() - 1)) + "c";
 }
 
-std::string extern_declarations(const std::string& name, const bmp_image& image)
+std::string extern_declarations(const std::string& name, const picture_rows& image)
 {
     const std::string id = c_identifier(name);
     const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
@@ -109,8 +109,7 @@ std::string word_file_stem(std::string_view source)
     return std::string(source.substr(0, source.size() - 2));
 }
 
-bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_image& image, const row_words_fn& arriving,
-                          word_files& words)
+bool write_assembler_data(text_sink& sink, const std::string& name, const picture_rows& image, word_files& words)
 {
     const std::string id = c_identifier(name);
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
@@ -122,20 +121,19 @@ bool write_assembler_data(text_sink& sink, const std::string& name, const bmp_im
     for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
         sink.text("\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n");
     sink.text("\tVANTREL_END);\n\n");
-    // The words, each row left to right (rows are stored mirrored), as the
-    // processor holds them and with their bytes the other way round.
-    std::vector<uint32_t> forwards(width), swapped(width);
+    // The words of each row, as the processor holds them and with their
+    // bytes the other way round.
+    std::vector<uint32_t> swapped(width);
     constexpr bool little_endian = std::endian::native == std::endian::little;
     for (size_t row = 0; row < rows && width > 0; ++row) {
-        const uint32_t* stored = arriving ? arriving(static_cast<int32_t>(row)) : image.pixels + row * width;
-        if (!stored)
+        const uint32_t* forwards = image.row(static_cast<int32_t>(row));
+        if (!forwards)
             return false;
-        std::reverse_copy(stored, stored + width, forwards.begin());
         for (size_t x = 0; x < width; ++x) {
             const uint32_t w = forwards[x];
             swapped[x] = w >> 24 | (w >> 8 & 0xff00) | (w << 8 & 0xff0000) | w << 24;
         }
-        const std::string_view native(reinterpret_cast<const char*>(forwards.data()), width * 4);
+        const std::string_view native(reinterpret_cast<const char*>(forwards), width * 4);
         const std::string_view other(reinterpret_cast<const char*>(swapped.data()), width * 4);
         words.little->text(little_endian ? native : other);
         words.big->text(little_endian ? other : native);

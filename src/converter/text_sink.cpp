@@ -67,7 +67,7 @@ void text_sink::first_word(uint32_t v)
     used_ += word_size - 1;
 }
 
-void text_sink::words_backwards(const uint32_t* end, size_t count)
+void text_sink::words(const uint32_t* first, size_t count)
 {
     while (count > 0) {
         if (capacity_ - used_ < word_size)
@@ -76,11 +76,11 @@ void text_sink::words_backwards(const uint32_t* end, size_t count)
         char* p = buf_ + used_;
         size_t i = 0;
 #ifdef VANTREL_SSE2
-        for (; i + 4 <= n; i += 4, end -= 4, p += 4 * word_size)
-            four_words_backwards(end, p);
+        for (; i + 4 <= n; i += 4, first += 4, p += 4 * word_size)
+            four_words(first, p);
 #endif
         for (; i < n; ++i, p += word_size) {
-            const uint64_t digits = hex_digits(*--end);
+            const uint64_t digits = hex_digits(*first++);
             std::memcpy(p, ", 0x", 4);
             std::memcpy(p + 4, &digits, 8);
         }

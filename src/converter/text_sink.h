@@ -28,9 +28,8 @@ public:
     // "\t0x" and the word: the first of a row.
     void first_word(uint32_t v);
 
-    // ", 0x" and the word for each of the count words before end, last one
-    // first.
-    void words_backwards(const uint32_t* end, size_t count);
+    // ", 0x" and the word for each of the count words from first on.
+    void words(const uint32_t* first, size_t count);
 
     // Hands over the buffered text, to be written while the caller goes on.
     void hand_over() { flush_buffer(); }

@@ -8,7 +8,6 @@
 #include "byte_reader.h"
 #include "checked_size.h"
 #include "reader_limits.h"
-#include "ycbcr.h"
 
 namespace {
 
@@ -122,18 +121,17 @@ image_error read_trailing_masks(byte_reader& in, header_fields& h)
 }
 
 // A mask must be one run of set bits inside the pixel.
-bool make_channel(uint32_t mask, unsigned pixel_bits, channel& c)
+bool make_channel(uint32_t mask, unsigned pixel_bits, sample_layout::mask& c)
 {
     if (mask == 0 || (pixel_bits < 32 && mask >> pixel_bits != 0))
         return false;
-    c.mask = mask;
-    c.shift = static_cast<unsigned>(std::countr_zero(mask));
+    c.shift = static_cast<uint32_t>(std::countr_zero(mask));
     const uint32_t run = mask >> c.shift;
-    c.bits = static_cast<unsigned>(std::popcount(run));
+    c.bits = static_cast<uint32_t>(std::popcount(run));
     return (run & (run + 1)) == 0;
 }
 
-image_error parse_masks(header_fields& h, bmp_layout& layout)
+image_error parse_masks(header_fields& h, sample_layout& samples)
 {
     // Without masks the defaults apply: 5-5-5 and 8-8-8, top bits unused.
     // Mask fields in a longer header mean nothing then.
@@ -143,38 +141,52 @@ image_error parse_masks(header_fields& h, bmp_layout& layout)
         h.masks[3] = 0;
     }
     const uint32_t r = h.masks[0], g = h.masks[1], b = h.masks[2], a = h.masks[3];
-    if (!make_channel(r, h.bits, layout.red) || !make_channel(g, h.bits, layout.green) ||
-        !make_channel(b, h.bits, layout.blue))
-        return image_error::bad_format;
+    samples.packing = sample_layout::kind::masked;
+    samples.bits = h.bits;
+    for (int i = 0; i < 3; ++i)
+        if (!make_channel(h.masks[i], h.bits, samples.masks[i]))
+            return image_error::bad_format;
     if ((r & g) != 0 || (r & b) != 0 || (g & b) != 0 || (a & (r | g | b)) != 0)
         return image_error::bad_format;
     // An alpha mask that is no channel is ignored, as alpha itself is
     // unless a background is given.
-    layout.alpha = {};
-    if (a != 0 && !make_channel(a, h.bits, layout.alpha))
-        layout.alpha = {};
+    if (a != 0 && !make_channel(a, h.bits, samples.masks[3]))
+        samples.masks[3] = {};
     return image_error::none;
 }
 
-// Reads the palette into packed words: the entries the header asks for (all
+// Reads the palette: the entries the header asks for (all
 // 2^bits when it gives 0), but no more than fit before the pixel data and no
 // more than an index can reach.
-image_error parse_palette(byte_reader in, const header_fields& h, bmp_layout& layout)
+image_error parse_palette(byte_reader in, const header_fields& h, sample_layout& samples)
 {
     const uint32_t entry_size = h.os2_core ? 3 : 4;
     const uint64_t space = h.offset - in.pos;
     const uint64_t wanted = h.colours != 0 ? h.colours : uint64_t{1} << h.bits;
-    layout.palette_size = static_cast<uint32_t>(std::min({wanted, space / entry_size, uint64_t{max_palette}}));
+    samples.packing = sample_layout::kind::indices;
+    // RLE rows are handed on as one index a byte.
+    samples.bits = h.compression == bi_rle8 || h.compression == bi_rle4 ? 8 : h.bits;
+    samples.palette_size = static_cast<uint32_t>(std::min({wanted, space / entry_size, uint64_t{max_palette}}));
     // With no entry at all, no pixel could be given a colour.
-    if (layout.palette_size == 0)
+    if (samples.palette_size == 0)
         return image_error::bad_format;
-    for (uint32_t i = 0; i < layout.palette_size; ++i) {
-        uint8_t b = 0, g = 0, r = 0;
-        if (!in.u8(b) || !in.u8(g) || !in.u8(r) || !in.skip(entry_size - 3))
+    for (uint32_t i = 0; i < samples.palette_size; ++i) {
+        uint8_t* e = &samples.palette[4 * i];
+        // Stored blue, green, red; the fourth byte is no alpha.
+        if (!in.u8(e[2]) || !in.u8(e[1]) || !in.u8(e[0]) || !in.skip(entry_size - 3))
             return image_error::bad_format;
-        layout.palette[i] = ycbcr_word(r, g, b);
+        e[3] = 255;
     }
     return image_error::none;
+}
+
+// 24-bit pixels: blue, green, red.
+sample_layout bgr_samples()
+{
+    sample_layout samples;
+    samples.channels = 3;
+    samples.red = 2, samples.green = 1, samples.blue = 0, samples.alpha = 3;
+    return samples;
 }
 
 // The pixel data must be in the file: all rows for raw pixels (the last
@@ -216,7 +228,10 @@ image_error parse_header(const uint8_t* bytes, size_t count, uint64_t file_size,
                     : h.compression == bi_rle4 ? encoding::rle4
                                                : encoding::raw;
     layout.offset = h.offset;
-    const image_error why = h.bits <= 8 ? parse_palette(in, h, layout) : h.bits != 24 ? parse_masks(h, layout) : image_error::none;
+    layout.samples = bgr_samples();
+    const image_error why = h.bits <= 8    ? parse_palette(in, h, layout.samples)
+                            : h.bits != 24 ? parse_masks(h, layout.samples)
+                                           : image_error::none;
     if (why != image_error::none)
         return why;
     return check_data_size(file_size, layout);

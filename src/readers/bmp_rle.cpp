@@ -3,71 +3,100 @@
 // absolute runs (3..255 indices, padded to a 16-bit boundary). Rows go
 // bottom-up. Pixels the stream never sets keep palette entry 0.
 //
+// The stream is walked twice. The first walk, when the file is opened,
+// checks every code, run and index and records where each row's codes
+// start; the second decodes a row from there when it is asked for, the top
+// row (the stream's last) first.
+//
 // ImageMagick and GraphicsMagick encode each row's padding pixels too, so
-// the last run of a row may reach past the right edge. Their own readers, browsers and Pillow drop those pixels, and so does
-// this one. A delta that leaves the picture or a run above the top row is
+// the last run of a row may reach past the right edge. Their own readers,
+// browsers and Pillow drop those pixels, and so does this one. A delta that leaves the picture or a run above the top row is
 // still an error, since it can only come from a broken stream.
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "bmp_decoding.h"
 
 namespace {
 
-// The stream's bytes one at a time, from the pixel offset up to the file's
-// length as it was when the headers were checked: what was read with the
-// headers first, then the rest through a buffer.
+// The stream's bytes one at a time from any place in it, up to the file's
+// length as it was when the headers were checked, read a window at a time.
 class rle_bytes {
 public:
-    rle_bytes(const bmp_source& source, uint64_t offset) : source_(source), pos_(offset) {}
+    rle_bytes(bmp_source& source, uint64_t offset) : source_(source), begin_(offset), pos_(offset) {}
 
+    uint64_t pos() const { return pos_; }
     bool failed() const { return failed_; }
+
+    // Moves to pos, a row's first code; its codes end before end. The
+    // window is read to end there if the row fits in it: rows are asked
+    // for from the stream's end backwards.
+    void seek(uint64_t pos, uint64_t end)
+    {
+        pos_ = pos;
+        if (pos >= at_ && end <= at_ + size_)
+            return;
+        const uint64_t window = buffer_.size();
+        refill(end - pos <= window && end >= window ? end - window : pos);
+    }
 
     bool next(uint8_t& v)
     {
-        if (pos_ < source_.prefetched.size()) {
-            v = source_.prefetched[static_cast<size_t>(pos_++)];
-            return true;
+        if (pos_ < at_ || pos_ >= at_ + size_) {
+            if (failed_ || !refill(pos_))
+                return false;
         }
-        if (at_ == end_ && !refill())
-            return false;
-        v = buffer_[at_++];
-        ++pos_;
+        v = buffer_[size_t(pos_++ - at_)];
         return true;
     }
 
 private:
-    bool refill()
+    // Reads the window from start on; false if nothing is there.
+    bool refill(uint64_t start)
     {
-        if (pos_ >= source_.bytes.size() || failed_)
+        start = std::max(start, begin_);
+        const uint64_t size = source_.bytes.size();
+        at_ = start, size_ = 0;
+        if (start >= size || failed_)
             return false;
-        if (buffer_.empty())
-            buffer_.resize(64 << 10);
-        const auto want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), source_.bytes.size() - pos_));
-        const image_error why = source_.bytes.read(pos_, want, buffer_.data());
+        const auto want = size_t(std::min<uint64_t>(buffer_.size(), size - start));
+        const image_error why = source_.read(start, want, buffer_.data());
         // A file that shrank since its length was taken ends the stream
         // there; any other failure is the system's.
         failed_ = why == image_error::read_failed;
-        at_ = 0;
-        end_ = why == image_error::none ? want : 0;
-        return end_ > 0;
+        size_ = why == image_error::none ? want : 0;
+        return size_ > 0 && pos_ >= at_ && pos_ < at_ + size_;
     }
 
-    const bmp_source& source_;
+    bmp_source& source_;
+    const uint64_t begin_;  // the stream's first byte
     uint64_t pos_;
-    std::vector<uint8_t> buffer_;
-    size_t at_ = 0, end_ = 0;
+    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(64 << 10);
+    uint64_t at_ = 0;  // where the window's bytes are in the file
+    size_t size_ = 0;
     bool failed_ = false;
 };
 
-// Walks the stream, handing put(x, y, index) every pixel that lands inside
-// the picture (y counts rows from the bottom, as they are stored).
-template <class Put>
-image_error walk_rle(rle_bytes& in, const bmp_layout& layout, Put&& put)
+// Where the walk stands: column x of row y, counted from the bottom as rows
+// are stored.
+struct rle_position {
+    uint64_t x = 0, y = 0;
+};
+
+// Walks the stream from at, handing put(x, index) every pixel that lands
+// inside the picture and enter(at) every row that it moves to, with the
+// position of that row's first code; enter returning false stops the walk
+// there. end_code is set where an end-of-bitmap code ends it.
+template <class Put, class Enter>
+image_error walk_rle(rle_bytes& in, const bmp_layout& layout, rle_position& at, Put&& put, Enter&& enter,
+                     bool& end_code)
 {
     const auto width = static_cast<uint64_t>(layout.width), height = static_cast<uint64_t>(layout.height);
     const bool rle4 = layout.coding == encoding::rle4;
-    uint64_t x = 0, y = 0;
+    uint64_t& x = at.x;
+    uint64_t& y = at.y;
+    end_code = false;
 
     // The stream may end without an end-of-bitmap code once the top row is
     // complete; earlier, the picture is cut short.
@@ -78,11 +107,11 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, Put&& put)
         return complete ? image_error::none : image_error::truncated;
     };
     // Every index must have a palette entry, also one past the right edge.
-    const auto pixel = [&](unsigned index) {
-        if (index >= layout.palette_size)
+    const auto pixel = [&](uint32_t index) {
+        if (index >= layout.samples.palette_size)
             return false;
         if (x < width)
-            put(x, y, index);
+            put(x, index);
         ++x;
         return true;
     };
@@ -94,13 +123,16 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, Put&& put)
         if (count > 0) {
             if (y >= height)
                 return image_error::bad_format;
-            for (unsigned i = 0; i < count; ++i)
+            for (uint32_t i = 0; i < count; ++i)
                 if (!pixel(rle4 ? (i % 2 == 0 ? value >> 4 : value & 15u) : value))
                     return image_error::bad_format;
             x = std::min(x, width);
         } else if (value == 0) {
             x = 0, ++y;
+            if (!enter(in.pos()))
+                return image_error::none;
         } else if (value == 1) {
+            end_code = true;
             return image_error::none;
         } else if (value == 2) {
             uint8_t dx = 0, dy = 0;
@@ -109,15 +141,17 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, Put&& put)
             x += dx, y += dy;
             if (x > width || y >= height)
                 return image_error::bad_format;
+            if (dy > 0 && !enter(in.pos()))
+                return image_error::none;
         } else {
             if (y >= height)
                 return image_error::bad_format;
-            const unsigned stored = rle4 ? (value + 1u) / 2 : value;
-            for (unsigned i = 0, left = value; i < stored + stored % 2; ++i) {
+            const uint32_t stored = rle4 ? (value + 1u) / 2 : value;
+            for (uint32_t i = 0, left = value; i < stored + stored % 2; ++i) {
                 uint8_t byte = 0;
                 if (!in.next(byte))
                     return ended();
-                for (unsigned k = 0; k < (rle4 ? 2u : 1u) && left > 0 && i < stored; ++k, --left)
+                for (uint32_t k = 0; k < (rle4 ? 2u : 1u) && left > 0 && i < stored; ++k, --left)
                     if (!pixel(rle4 ? (k == 0 ? byte >> 4 : byte & 15u) : byte))
                         return image_error::bad_format;
             }
@@ -126,20 +160,86 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, Put&& put)
     }
 }
 
+// Where a row's codes are in the stream, and the column its first code
+// starts at; begin == none for a row no code reaches.
+struct row_codes {
+    static constexpr uint64_t none = UINT64_MAX;
+    uint64_t begin = none, end = 0;
+    uint64_t x = 0;
+};
+
+class rle_rows final : public image_reader {
+public:
+    rle_rows(bmp_source source, const bmp_layout& layout)
+        : image_reader(image_format::bmp, layout.width, layout.height, layout.samples), source_(std::move(source)),
+          layout_(layout), in_(source_, layout.offset), rows_(size_t(layout.height))
+    {
+    }
+
+    // The first walk: every code checked, every row's start recorded.
+    image_error check()
+    {
+        rle_position at;
+        rows_[0].begin = layout_.offset;
+        const image_error why = walk_rle(
+            in_, layout_, at, [](uint64_t, uint32_t) {},
+            [&](uint64_t pos) {
+                if (at.y < rows_.size())
+                    rows_[size_t(at.y)] = {pos, 0, at.x};
+                return true;
+            },
+            end_code_);
+        // Each row's codes end where the next row's begin, the last's where
+        // the walk ended.
+        uint64_t end = in_.pos();
+        end_at_ = end_code_ ? end - 2 : end;
+        for (size_t y = rows_.size(); y-- > 0;)
+            if (rows_[y].begin != row_codes::none)
+                rows_[y].end = end, end = rows_[y].begin;
+        return why;
+    }
+
+    image_error next_row(uint8_t* row) override
+    {
+        const auto width = size_t(layout_.width);
+        std::memset(row, 0, width);  // pixels no code sets take entry 0
+        const size_t y = rows_.size() - 1 - next_++;
+        const row_codes& codes = rows_[y];
+        if (codes.begin == row_codes::none)
+            return image_error::none;
+        in_.seek(codes.begin, codes.end);
+        rle_position at{codes.x, y};
+        bool end_code = false;
+        return walk_rle(
+            in_, layout_, at, [&](uint64_t x, uint32_t index) { row[x] = uint8_t(index); },
+            [](uint64_t) { return false; }, end_code);
+    }
+
+    // The end-of-bitmap code that the first walk found is still there.
+    image_error finish() override
+    {
+        uint8_t code[2] = {};
+        if (!end_code_)
+            return image_error::none;
+        const image_error why = source_.read(end_at_, 2, code);
+        return why != image_error::none ? why : code[0] == 0 && code[1] == 1 ? image_error::none : image_error::bad_format;
+    }
+
+private:
+    bmp_source source_;
+    bmp_layout layout_;
+    rle_bytes in_;
+    std::vector<row_codes> rows_;  // by stored row, the bottom one first
+    size_t next_ = 0;              // rows handed on, from the top
+    bool end_code_ = false;
+    uint64_t end_at_ = 0;  // where the stream ends: its end-of-bitmap code, if it has one
+};
+
 }  // namespace
 
-image_error check_rle(const bmp_source& source, const bmp_layout& layout)
+std::unique_ptr<image_reader> open_rle_rows(bmp_source source, const bmp_layout& layout, image_error& error)
 {
-    rle_bytes in(source, layout.offset);
-    return walk_rle(in, layout, [](uint64_t, uint64_t, unsigned) {});
-}
-
-image_error decode_rle(const bmp_source& source, const bmp_layout& layout, uint32_t* pixels)
-{
-    const auto width = static_cast<uint64_t>(layout.width), height = static_cast<uint64_t>(layout.height);
-    std::fill(pixels, pixels + width * height, layout.palette[0]);
-    rle_bytes in(source, layout.offset);
-    return walk_rle(in, layout, [&](uint64_t x, uint64_t y, unsigned index) {
-        pixels[(height - 1 - y) * width + (width - 1 - x)] = layout.palette[index];
-    });
+    auto reader = std::make_unique<rle_rows>(std::move(source), layout);
+    error = reader->check();
+    return error == image_error::none ? std::move(reader) : nullptr;
 }

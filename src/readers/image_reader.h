@@ -1,4 +1,5 @@
-// image_reader: reads BMP and PNG pictures into packed luma/chroma words.
+// image_reader: reads BMP and PNG pictures a row at a time, top row first,
+// as samples; row_converter turns each row into packed luma/chroma words.
 //
 // Which reader
 //   By content, never by name: a file that begins with the 8-byte PNG
@@ -72,22 +73,23 @@
 //   The readers never print and never end the process: every failure comes
 //   back as one image_error, memory running out included. Every size is
 //   computed with checked arithmetic (checked_size.h) and compared with the
-//   source's length before the pixels are allocated; a BMP RLE stream is
-//   walked and checked whole first, and a PNG's chunks are, so that a file
-//   that fails costs no more memory than a small multiple of its length. A
-//   valid file may still claim a big picture from few bytes (an RLE stream
-//   that ends at once, a PNG whose image data compresses well), and then
-//   costs its pixels, 4 bytes each.
-//   Decoding a PNG can still fail after its chunks are checked (a broken
-//   zlib stream, image data that ends too soon, a palette index without an
-//   entry); decoding a BMP only by a bad palette index, an RLE stream that
-//   changed since it was checked, or the system failing to read it.
+//   source's length before anything is allocated for it; a BMP RLE stream
+//   is walked and checked whole when the file is opened, and a PNG's chunks
+//   are, so that a file that fails there costs no more memory than a small
+//   multiple of its length.
+//   Reading rows can still fail after that: a PNG by a broken zlib stream,
+//   image data that ends too soon or a bad CRC, a bitmap only by the system
+//   failing to read it or a file that changed since it was opened; and the
+//   converter fails a palette index without an entry.
 //
-// The record
-//   pixels holds width x height words, image row t (counted from the top)
-//   at index t * width, each row mirrored: index t * width + m is the pixel
-//   in column width - 1 - m. This is the reverse of the reading order of a
-//   bottom-up bitmap, which is how the header writer walks it.
+// Memory
+//   Rows are read one at a time into the caller's buffer, top row first,
+//   whatever order the file stores them in: a bottom-up bitmap by reads at
+//   each row's place, an RLE bitmap from where its first walk found each
+//   row to start. A reader holds a fixed few buffers, and an RLE reader 16
+//   bytes a row besides. Only an interlaced PNG holds its picture: its rows
+//   are complete only once the last pass is, so its samples are kept as
+//   the passes come, in memory taken as they arrive.
 //
 // The packed word is Y << 24 | Cb << 16 | Y << 8 | Cr, from the full-range
 // JFIF equations with binary64 coefficients, computed exactly and truncated
@@ -95,21 +97,13 @@
 #ifndef VANTREL_IMAGE_READER_H
 #define VANTREL_IMAGE_READER_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
 #include "byte_source.h"
-
-// One picture, as every reader gives it; named for the format Vantrel read
-// first.
-struct bmp_image {
-    int32_t width;
-    int32_t height;
-    uint32_t* pixels;  // allocate_buffer (big_buffer.h)
-};
 
 enum class image_format { bmp, png };
 
@@ -121,8 +115,95 @@ enum class image_error {
     unsupported,    // a valid bitmap in a layout this reader does not decode
     truncated,      // the data ends before the picture does
     too_large,      // dimensions beyond the limits above
-    out_of_memory,  // the pixels, or anything else, could not be allocated
+    out_of_memory,  // a buffer, or anything else, could not be allocated
 };
+
+// How the samples of a row are laid out, and what they mean: all the
+// converter needs to know of a picture's format.
+struct sample_layout {
+    enum class kind : uint8_t {
+        // Palette indices of bits 1, 2, 4 or 8, the leftmost pixel in the
+        // high bits of a byte.
+        indices,
+        // channels samples a pixel, of bits 1, 2, 4, 8 or 16 (two bytes, in
+        // the byte order little_endian says); red, green, blue and alpha
+        // say which is which, alpha == channels for none. Grey is one
+        // sample that is all three.
+        samples,
+        // Pixels of bits 16 or 32, little-endian, their channels where the
+        // masks say.
+        masked,
+    };
+    struct mask {
+        uint32_t bits = 0;  // 0: no such channel
+        uint32_t shift = 0;
+    };
+
+    kind packing = kind::samples;
+    uint32_t bits = 8;
+    uint32_t channels = 1;
+    uint8_t red = 0, green = 0, blue = 0, alpha = 1;
+    bool little_endian = false;
+    mask masks[4] = {};  // red, green, blue, alpha
+    // Indices: red, green, blue and alpha of each entry.
+    uint32_t palette_size = 0;
+    std::array<uint8_t, 4 * 256> palette{};
+    // Samples: the one colour that is transparent (PNG's tRNS), compared
+    // with the samples as stored.
+    bool keyed = false;
+    std::array<uint16_t, 3> key{};
+
+    // Bytes of samples in a row of width pixels.
+    size_t row_bytes(uint32_t width) const
+    {
+        const uint64_t per_pixel = packing == kind::samples ? uint64_t{bits} * channels : bits;
+        return static_cast<size_t>((width * per_pixel + 7) / 8);
+    }
+};
+
+// A picture whose headers were read and checked: its size and the layout
+// of its samples are known, and its rows are read one at a time.
+class image_reader {
+public:
+    image_reader(image_format format, int32_t width, int32_t height, const sample_layout& samples)
+        : format_(format), width_(width), height_(height), samples_(samples)
+    {
+    }
+    virtual ~image_reader() = default;
+    image_reader(const image_reader&) = delete;
+    image_reader& operator=(const image_reader&) = delete;
+
+    image_format format() const { return format_; }
+    int32_t width() const { return width_; }
+    int32_t height() const { return height_; }
+    const sample_layout& samples() const { return samples_; }
+    size_t row_bytes() const { return samples_.row_bytes(static_cast<uint32_t>(width_)); }
+
+    // Reads the next row, the top row first, into row: row_bytes() bytes
+    // laid out as samples() says. Called at most height() times; after a
+    // failure, not again.
+    virtual image_error next_row(uint8_t* row) = 0;
+
+    // Once every row is read, the checks of what follows the last one (a
+    // PNG's trailing CRCs and zlib check value, an RLE stream's end): a
+    // picture is whole only when this passes too.
+    virtual image_error finish() = 0;
+
+private:
+    image_format format_;
+    int32_t width_, height_;
+    sample_layout samples_;
+};
+
+// Reads and checks the headers of the picture that source holds, which must
+// outlive the reader. On failure returns null with error set; format says
+// which reader took the file either way.
+std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error);
+
+// The two readers that open_image chooses between, given the source and
+// its first bytes, all of a small file, read with one call.
+std::unique_ptr<image_reader> open_bmp(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error);
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
 // is given; then each pixel with alpha is composited over it, each channel
@@ -132,78 +213,29 @@ struct read_options {
     uint8_t background[3] = {};  // red, green, blue
 };
 
-// Told after each step of decoding how many rows, from the top, are
-// complete in the pixels; returns false when the rest is no longer wanted.
-using rows_done_fn = std::function<bool(uint32_t rows)>;
-
-// A picture whose headers were read and checked: its size is known, and
-// decoding trusts what the checks found.
-class image_decoder {
+// Turns rows of samples into words: palette entries, channels of any width
+// (an n-bit value v becomes v * 255 / (2^n - 1) rounded to nearest), masks,
+// and alpha as read_options says, the same rules for every format.
+class row_converter {
 public:
-    image_decoder(image_format format, int32_t width, int32_t height)
-        : format_(format), width_(width), height_(height)
-    {
-    }
-    virtual ~image_decoder() = default;
-    image_decoder(const image_decoder&) = delete;
-    image_decoder& operator=(const image_decoder&) = delete;
+    // Throws std::bad_alloc.
+    row_converter(const sample_layout& layout, uint32_t width, const read_options& options);
 
-    image_format format() const { return format_; }
-    int32_t width() const { return width_; }
-    int32_t height() const { return height_; }
-
-    // Whether the picture is worth handing on while it is decoded, as rows
-    // become complete. Its failures (see How it fails) then come after the
-    // first rows are in use, so this is true only where decoding is the
-    // slow part: big pictures whose decoding can only fail by the system
-    // failing to read them, and PNG.
-    virtual bool streams() const = 0;
-
-    // Decodes into pixels (width x height words, laid out as the record
-    // says), the top rows first, telling rows_done as they complete.
-    // Called once, and not with decode_samples.
-    virtual image_error decode(uint32_t* pixels, const rows_done_fn& rows_done) = 0;
-
-    // A decoder whose library is the slow part can leave converting its
-    // samples to words to another thread, which then needs no pixels for
-    // the whole picture: decode_samples hands over the samples of each row,
-    // top row first, at most sample_row_bytes() each, and convert_row turns
-    // one into the width words of its row, laid out (mirrored) as the
-    // record's rows are; false for a palette index without an entry.
-    // sample_row_bytes() is 0 for a decoder that converts as it decodes.
-    virtual size_t sample_row_bytes() const { return 0; }
-    using take_samples_fn = std::function<bool(const uint8_t* samples, size_t size)>;
-    virtual image_error decode_samples(const take_samples_fn&) { return image_error::none; }
-    virtual bool convert_row(const uint8_t*, uint32_t*) { return false; }
+    // The width words of one row, left to right; false for a palette index
+    // that has no entry.
+    bool convert(const uint8_t* samples, uint32_t* words) const;
 
 private:
-    image_format format_;
-    int32_t width_, height_;
+    uint32_t word(const uint8_t* samples, size_t first) const;
+    uint32_t masked_word(uint32_t pixel) const;
+
+    sample_layout layout_;
+    uint32_t width_;
+    read_options options_;
+    std::array<uint32_t, 256> table_{};  // palette entries, and greys of up to 8 bits
+    std::vector<uint32_t> pixel_words_;  // every 16-bit masked pixel's word
+    std::vector<uint8_t> to_8_bits_;     // every 16-bit sample's 8 bits
 };
-
-// Reads and checks the headers of the picture that source holds, which must
-// outlive the decoder. On failure returns null with error set; format says
-// which reader took the file either way.
-std::unique_ptr<image_decoder> open_image(byte_source& source, const read_options& options, image_format& format,
-                                          image_error& error);
-
-// The two readers that open_image chooses between, given the source and
-// its first bytes, all of a small file, read with one call.
-std::unique_ptr<image_decoder> open_bmp(byte_source& source, std::vector<uint8_t> head, const read_options& options,
-                                        image_error& error);
-std::unique_ptr<image_decoder> open_png(byte_source& source, std::vector<uint8_t> head, const read_options& options,
-                                        image_error& error);
-
-// A whole picture at once: open_image, its pixels, decode. Null with error
-// set on failure; release the record with free_bmp.
-bmp_image* load_image(byte_source& source, const read_options& options, image_format& format, image_error& error);
-
-// The pixel buffer of a picture the decoder describes, or null when memory
-// runs out. Release it with free_bmp.
-bmp_image* allocate_image(const image_decoder& decoder);
-
-// Releases the record and its pixels.
-void free_bmp(bmp_image* image);
 
 // The packed luma/chroma word of one 8-bit-per-channel colour, computed
 // exactly (see ycbcr.h).

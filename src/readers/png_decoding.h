@@ -1,12 +1,12 @@
 // The PNG reader's inside: what checking the chunks learns about a file,
-// the stream of its critical chunks that a library decodes, and the rows of
-// samples the library gives back.
+// the stream of its critical chunks that a library decodes, and the
+// library that decodes it a row at a time.
 #ifndef VANTREL_PNG_DECODING_H
 #define VANTREL_PNG_DECODING_H
 
 #include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <vector>
 
 #include "image_reader.h"
@@ -89,26 +89,6 @@ private:
     uint32_t field_bytes_ = 0, data_left_ = 0, crc_ = 0;
 };
 
-// How the library lays out the samples of a row.
-struct sample_format {
-    unsigned bits = 8;      // per sample: 1, 2, 4, 8 or 16
-    unsigned channels = 1;  // samples per pixel
-    bool indexed = false;
-    // Which sample of a pixel is red, green, blue and alpha (alpha ==
-    // channels: none). Grey is one sample that is all three.
-    uint8_t red = 0, green = 0, blue = 0, alpha = 1;
-    bool little_endian = false;  // 16-bit samples
-};
-
-// One row of samples: count pixels of image row y, in columns x0, x0 + dx,
-// ... (an interlaced pass's row, or a whole row), packed as format says.
-struct png_row {
-    uint32_t y, x0, dx, count;
-    const uint8_t* samples;
-};
-
-using png_row_fn = std::function<bool(const png_row& row)>;
-
 // What the library made of the stream.
 enum class png_outcome {
     decoded,
@@ -117,30 +97,65 @@ enum class png_outcome {
     out_of_memory,
 };
 
-// Decodes the stream with the platform's library (libpng, or WIC on
-// Windows), handing every row to row as it is decoded, in the order they
-// come (pass by pass for an interlaced picture, unless the library
-// deinterlaces it); row returning false stops it. format is set before the
-// first row.
-png_outcome png_decode(png_stream& stream, const png_layout& layout, sample_format& format, const png_row_fn& row,
-                       image_error& stream_error);
-
-// Turns rows of samples into the record's words, with the palette, scaling
-// and alpha rules of image_reader.h.
-class png_converter {
+// The platform's PNG library (libpng, or WIC on Windows) decoding a
+// png_stream a row at a time.
+class png_library {
 public:
-    png_converter(const png_layout& layout, const read_options& options);
-    // Converts row into the words of its image row, laid out as the record
-    // lays them out (mirrored); false for a palette index without an entry.
-    bool convert(const sample_format& format, const png_row& row, uint32_t* row_words);
+    virtual ~png_library() = default;
+
+    // Starts decoding: the stream's first chunks read, and samples set to
+    // how the rows are laid out (the palette and key are the caller's, from
+    // the layout).
+    virtual png_outcome start(sample_layout& samples) = 0;
+
+    // The next row of the picture, top row first and whole, laid out as the
+    // samples start set say. An interlaced picture's rows are
+    // whole only once its last pass is: the first call decodes them all.
+    virtual png_outcome next_row(uint8_t* row) = 0;
+
+    // After the last row: the rest of the image data, whose zlib stream
+    // must end well.
+    virtual png_outcome finish() = 0;
+
+    // How reading the stream failed, after stream_failed.
+    virtual image_error stream_error() const = 0;
+};
+
+// The platform's library for the stream, which must outlive it. Throws
+// std::bad_alloc.
+std::unique_ptr<png_library> make_png_library(png_stream& stream, const png_layout& layout);
+
+// An interlaced picture's passes, kept in order as they come, in memory
+// taken as they arrive, and its rows put together from them (Adam7, 8.2).
+class adam7_passes {
+public:
+    adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits);
+    ~adam7_passes();
+    adam7_passes(const adam7_passes&) = delete;
+    adam7_passes& operator=(const adam7_passes&) = delete;
+
+    // The passes that have pixels, in order: columns, rows and where
+    // they start in the picture, and how far apart.
+    struct pass {
+        uint32_t columns, rows, x0, y0, dx, dy;
+        size_t row_bytes;
+        uint64_t offset;  // of its first row among the passes' bytes
+    };
+    const std::vector<pass>& passes() const { return passes_; }
+
+    // Room for the next row of the passes, in order; null when memory
+    // runs out.
+    uint8_t* next_pass_row();
+
+    // Row y of the picture, row_bytes of the whole width, from every pass
+    // that has pixels in it; all of them must be in.
+    void row(uint32_t y, uint8_t* out) const;
 
 private:
-    uint32_t word(const sample_format& format, const uint8_t* pixel_samples, uint32_t bit_offset) const;
-
-    const png_layout& layout_;
-    read_options options_;
-    std::array<uint32_t, 256> palette_words_{};  // also the words of greys of up to 8 bits
-    std::vector<uint8_t> to_8_bits_;              // every 16-bit sample's 8 bits, for 16-bit pictures
+    uint32_t width_, pixel_bits_;
+    std::vector<pass> passes_;
+    uint8_t* data_ = nullptr;
+    uint64_t used_ = 0, capacity_ = 0, total_ = 0;
 };
 
 #endif

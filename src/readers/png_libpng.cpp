@@ -1,11 +1,13 @@
 // PNG decoding with libpng: the stream's rows as stored, no transformation,
-// interlaced pictures pass by pass.
+// interlaced pictures pass by pass and put together by adam7_passes.
 //
 // libpng reports errors by longjmp (libpng_calls.h). Every call into it
 // that can fail is made from a function of this file that holds no object
 // with a destructor (begin, read_row, finish), and the callbacks it calls
 // hold none either, so a jump skips nothing; what owns memory lives in
-// png_decode, which no jump leaves.
+// libpng_rows, whose frames no jump leaves.
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "libpng_calls.h"
@@ -68,57 +70,76 @@ png_outcome failure(const session& s)
                                                 : png_outcome::broken;
 }
 
-}  // namespace
+class libpng_rows final : public png_library {
+public:
+    libpng_rows(png_stream& stream, const png_layout& layout) : layout_(layout) { s_.stream = &stream; }
+    ~libpng_rows() override { png_destroy_read_struct(&s_.png, &s_.info, nullptr); }
 
-png_outcome png_decode(png_stream& stream, const png_layout& layout, sample_format& format, const png_row_fn& row,
-                       image_error& stream_error)
-{
-    session s;
-    s.stream = &stream;
-    using namespace libpng_calls;
-    s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &s, on_error, on_warning, &s.out_of_memory, on_malloc,
-                                     on_free);
-    if (s.png)
-        s.info = png_create_info_struct(s.png);
-    const struct release {
-        session& s;
-        ~release() { png_destroy_read_struct(&s.png, &s.info, nullptr); }
-    } on_exit{s};
-    if (!s.info)
-        return png_outcome::out_of_memory;
-    png_set_read_fn(s.png, &s, on_read);
+    // The library's structures and the stream's first chunks; the samples
+    // as libpng gives them, with no transformation.
+    png_outcome start(sample_layout& samples) override
+    {
+        using namespace libpng_calls;
+        s_.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &s_, on_error, on_warning, &s_.out_of_memory,
+                                          on_malloc, on_free);
+        if (s_.png)
+            s_.info = png_create_info_struct(s_.png);
+        if (!s_.info)
+            return png_outcome::out_of_memory;
+        png_set_read_fn(s_.png, &s_, on_read);
+        if (!begin(s_))
+            return failure(s_);
+        const uint8_t colour = layout_.colour;
+        samples.bits = layout_.depth;
+        samples.channels = colour == png_rgb ? 3 : colour == png_rgba ? 4 : colour == png_grey_alpha ? 2 : 1;
+        if (samples.channels >= 3)
+            samples.green = 1, samples.blue = 2;
+        samples.alpha = uint8_t(colour == png_grey_alpha ? 1 : colour == png_rgba ? 3 : samples.channels);
+        if (colour == png_indexed)
+            samples.packing = sample_layout::kind::indices;
+        if (layout_.interlaced)
+            passes_ = std::make_unique<adam7_passes>(layout_.width, layout_.height, samples.bits * samples.channels);
+        return png_outcome::decoded;
+    }
 
-    const png_outcome outcome = [&] {
-        if (!begin(s))
-            return failure(s);
-        const unsigned channels = layout.colour == png_rgb ? 3 : layout.colour == png_rgba ? 4
-                                  : layout.colour == png_grey_alpha ? 2 : 1;
-        format = sample_format{.bits = layout.depth, .channels = channels, .indexed = layout.colour == png_indexed};
-        if (channels >= 3)
-            format.green = 1, format.blue = 2;
-        format.alpha = uint8_t(layout.colour == png_grey_alpha ? 1 : layout.colour == png_rgba ? 3 : channels);
-
-        std::vector<uint8_t> samples(png_get_rowbytes(s.png, s.info));
-        // Without interlace handling, libpng gives each Adam7 pass as a
-        // picture of its own, and leaves out the empty ones.
-        for (int pass = 0; pass < (layout.interlaced ? 7 : 1); ++pass) {
-            const uint32_t columns = layout.interlaced ? PNG_PASS_COLS(layout.width, pass) : layout.width;
-            const uint32_t rows = layout.interlaced ? PNG_PASS_ROWS(layout.height, pass) : layout.height;
-            if (columns == 0 || rows == 0)
-                continue;
-            const uint32_t x0 = layout.interlaced ? PNG_PASS_START_COL(pass) : 0;
-            const uint32_t dx = layout.interlaced ? uint32_t{1} << PNG_PASS_COL_SHIFT(pass) : 1;
-            const uint32_t y0 = layout.interlaced ? PNG_PASS_START_ROW(pass) : 0;
-            const uint32_t dy = layout.interlaced ? uint32_t{1} << PNG_PASS_ROW_SHIFT(pass) : 1;
-            for (uint32_t r = 0; r < rows; ++r) {
-                if (!read_row(s, samples.data()))
-                    return failure(s);
-                if (!row({y0 + r * dy, x0, dx, columns, samples.data()}))
-                    return png_outcome::decoded;
+    png_outcome next_row(uint8_t* row) override
+    {
+        if (!passes_)
+            return read_row(s_, row) ? png_outcome::decoded : failure(s_);
+        // Without interlace handling, libpng gives each pass as a picture
+        // of its own, and leaves out the empty ones, as adam7_passes does.
+        // libpng may write a whole row's bytes for a row of a pass.
+        if (next_ == 0) {
+            std::vector<uint8_t> whole(png_get_rowbytes(s_.png, s_.info));
+            for (const adam7_passes::pass& p : passes_->passes()) {
+                for (uint32_t r = 0; r < p.rows; ++r) {
+                    uint8_t* into = passes_->next_pass_row();
+                    if (!into)
+                        return png_outcome::out_of_memory;
+                    if (!read_row(s_, whole.data()))
+                        return failure(s_);
+                    std::memcpy(into, whole.data(), p.row_bytes);
+                }
             }
         }
-        return finish(s) ? png_outcome::decoded : failure(s);
-    }();
-    stream_error = s.stream_error;
-    return outcome;
+        passes_->row(next_++, row);
+        return png_outcome::decoded;
+    }
+
+    png_outcome finish() override { return ::finish(s_) ? png_outcome::decoded : failure(s_); }
+
+    image_error stream_error() const override { return s_.stream_error; }
+
+private:
+    session s_;
+    const png_layout layout_;
+    std::unique_ptr<adam7_passes> passes_;  // an interlaced picture's
+    uint32_t next_ = 0;                     // its rows handed on
+};
+
+}  // namespace
+
+std::unique_ptr<png_library> make_png_library(png_stream& stream, const png_layout& layout)
+{
+    return std::make_unique<libpng_rows>(stream, layout);
 }

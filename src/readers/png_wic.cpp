@@ -8,7 +8,8 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <new>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "png_decoding.h"
@@ -61,24 +62,32 @@ private:
 
 // WIC's formats that match a PNG's samples, as the converter reads them.
 // 16-bit samples are little-endian in WIC, as its formats are in memory.
+// How WIC lays out a row's samples: the sample_layout fields it sets.
+struct sample_format {
+    uint32_t bits = 8, channels = 1;
+    bool indexed = false;
+    uint8_t red = 0, green = 0, blue = 0, alpha = 1;
+    bool little_endian = false;
+};
+
 struct native_format {
     const GUID& guid;
     sample_format format;
 };
 
-constexpr sample_format grey(unsigned bits)
+constexpr sample_format grey(uint32_t bits)
 {
     return {.bits = bits, .little_endian = bits == 16};
 }
 
-constexpr sample_format indices(unsigned bits)
+constexpr sample_format indices(uint32_t bits)
 {
     return {.bits = bits, .indexed = true};
 }
 
 // Three or four samples a pixel, the order of red, green, blue and alpha
 // (none: the pixel's fourth sample is padding, or it has three).
-constexpr sample_format colour(unsigned bits, unsigned channels, bool bgr, bool has_alpha)
+constexpr sample_format colour(uint32_t bits, uint32_t channels, bool bgr, bool has_alpha)
 {
     return {.bits = bits, .channels = channels, .red = uint8_t(bgr ? 2 : 0), .green = 1,
             .blue = uint8_t(bgr ? 0 : 2), .alpha = uint8_t(has_alpha ? 3 : channels), .little_endian = bits == 16};
@@ -138,13 +147,11 @@ void key_to_alpha(uint8_t* pixels, uint32_t count, const png_layout& layout)
 // few calls.
 constexpr size_t strip_bytes = size_t{4} << 20;
 
-class decoding {
+class wic_rows final : public png_library {
 public:
-    decoding(png_stream& stream, const png_layout& layout) : in_(stream), layout_(layout) {}
+    wic_rows(png_stream& stream, const png_layout& layout) : in_(stream), layout_(layout) {}
 
-    image_error stream_error() const { return in_.error; }
-
-    png_outcome run(sample_format& format, const png_row_fn& row)
+    png_outcome start(sample_layout& samples) override
     {
         if (!ok(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                  reinterpret_cast<void**>(factory_.put()))) ||
@@ -158,35 +165,53 @@ public:
         if (width != layout_.width || height != layout_.height)
             return png_outcome::broken;
 
-        IWICBitmapSource* source = frame_.get();
-        const bool converted = !native(pixel_format, format);
-        if (converted) {
+        source_ = frame_.get();
+        sample_format format;
+        converted_ = !native(pixel_format, format);
+        if (converted_) {
             format = colour(16, 4, false, true);
             if (!ok(factory_->CreateFormatConverter(converter_.put())) ||
                 !ok(converter_->Initialize(frame_.get(), GUID_WICPixelFormat64bppRGBA, WICBitmapDitherTypeNone,
                                            nullptr, 0.0, WICBitmapPaletteTypeCustom)))
                 return outcome_;
-            source = converter_.get();
+            source_ = converter_.get();
         }
+        samples.packing = format.indexed ? sample_layout::kind::indices : sample_layout::kind::samples;
+        samples.bits = format.bits, samples.channels = format.channels;
+        samples.red = format.red, samples.green = format.green, samples.blue = format.blue;
+        samples.alpha = format.alpha, samples.little_endian = format.little_endian;
 
-        const UINT stride = UINT((uint64_t{width} * format.bits * format.channels + 7) / 8);
-        const UINT strip_rows = std::clamp(UINT(strip_bytes / stride), UINT{1}, height);
-        std::vector<uint8_t> strip(size_t{stride} * strip_rows);
-        for (UINT y = 0; y < height; y += strip_rows) {
-            const UINT rows = std::min(strip_rows, height - y);
-            const WICRect rect{0, INT(y), INT(width), INT(rows)};
-            if (!ok(source->CopyPixels(&rect, stride, stride * rows, strip.data())))
+        stride_ = UINT((uint64_t{width} * format.bits * format.channels + 7) / 8);
+        strip_rows_ = std::clamp(UINT(strip_bytes / stride_), UINT{1}, height);
+        strip_.resize(size_t{stride_} * strip_rows_);
+        return png_outcome::decoded;
+    }
+
+    png_outcome next_row(uint8_t* row) override
+    {
+        if (next_ == strip_end_) {
+            // This may be another thread than the one that made the
+            // objects: it joins their apartment for the call.
+            const com_apartment apartment;
+            const UINT rows = std::min(strip_rows_, UINT(layout_.height) - next_);
+            const WICRect rect{0, INT(next_), INT(layout_.width), INT(rows)};
+            if (!ok(source_->CopyPixels(&rect, stride_, stride_ * rows, strip_.data())))
                 return outcome_;
-            for (UINT r = 0; r < rows; ++r) {
-                uint8_t* samples = strip.data() + size_t{stride} * r;
-                if (converted && layout_.keyed)
-                    key_to_alpha(samples, width, layout_);
-                if (!row({y + r, 0, 1, width, samples}))
-                    return png_outcome::decoded;
-            }
+            strip_start_ = next_, strip_end_ = next_ + rows;
         }
+        uint8_t* samples = strip_.data() + size_t{stride_} * (next_++ - strip_start_);
+        if (converted_ && layout_.keyed)
+            key_to_alpha(samples, layout_.width, layout_);
+        std::memcpy(row, samples, stride_);
+        return png_outcome::decoded;
+    }
+
+    png_outcome finish() override
+    {
         return in_.error == image_error::none ? png_outcome::decoded : png_outcome::stream_failed;
     }
+
+    image_error stream_error() const override { return in_.error; }
 
 private:
     bool native(const WICPixelFormatGUID& pixel_format, sample_format& format) const
@@ -212,30 +237,25 @@ private:
         return false;
     }
 
-    // The stream first: the objects that hold it go before it does.
+    // The apartment first and the stream next: the objects that hold the
+    // stream go before it does, and all of them before the apartment.
+    const com_apartment apartment_;
     reading_stream in_;
-    const png_layout& layout_;
+    const png_layout layout_;
     com_ptr<IWICImagingFactory> factory_;
     com_ptr<IWICBitmapDecoder> decoder_;
     com_ptr<IWICBitmapFrameDecode> frame_;
     com_ptr<IWICFormatConverter> converter_;
+    IWICBitmapSource* source_ = nullptr;  // the frame, or the converter
+    bool converted_ = false;
+    UINT stride_ = 0, strip_rows_ = 0, strip_start_ = 0, strip_end_ = 0, next_ = 0;
+    std::vector<uint8_t> strip_;
     png_outcome outcome_ = png_outcome::broken;
 };
 
 }  // namespace
 
-png_outcome png_decode(png_stream& stream, const png_layout& layout, sample_format& format, const png_row_fn& row,
-                       image_error& stream_error)
+std::unique_ptr<png_library> make_png_library(png_stream& stream, const png_layout& layout)
 {
-    // May run on a thread of the caller's that has no apartment yet.
-    const com_apartment apartment;
-    png_outcome outcome = png_outcome::out_of_memory;
-    try {
-        decoding d(stream, layout);
-        outcome = d.run(format, row);
-        stream_error = d.stream_error();
-    } catch (const std::bad_alloc&) {
-        outcome = png_outcome::out_of_memory;
-    }
-    return outcome;
+    return std::make_unique<wic_rows>(stream, layout);
 }

@@ -9,8 +9,7 @@
 #include "image_reader.h"
 
 // The fuzz build lowers these, so that its small inputs still reach block
-// reads and the conversion thread, and no input spends the run filling a
-// huge buffer.
+// reads, and no input spends the run filling a huge buffer.
 #ifndef VANTREL_MAX_PIXELS
 #define VANTREL_MAX_PIXELS INT32_MAX
 #endif
@@ -22,11 +21,6 @@
 // Rows and chunks are read in blocks of about this size.
 #ifndef VANTREL_BLOCK_BYTES
 #define VANTREL_BLOCK_BYTES (1 << 20)
-#endif
-// Pictures of at least this many pixels are worth decoding on a thread of
-// their own while the rows already done are written.
-#ifndef VANTREL_BACKGROUND_PIXELS
-#define VANTREL_BACKGROUND_PIXELS (1 << 20)
 #endif
 
 constexpr uint64_t max_pixels = VANTREL_MAX_PIXELS;
