@@ -16,11 +16,12 @@ def file_header(offset, image_size):
     return b"BM" + struct.pack("<IHHI", offset + image_size, 0, 0, offset)
 
 
-def bitmap(path, width, height, rng):
-    """A bottom-up 24-bit bitmap of random colours."""
+def bitmap(path, width, height, rng, top_down=False):
+    """A 24-bit bitmap of random colours, stored bottom-up unless top_down."""
     stride = (3 * width + 3) & ~3
     with open(path, "wb") as f:
-        f.write(file_header(54, stride * height) + info_header(width, height, 24, 0, stride * height, 0))
+        f.write(file_header(54, stride * height) +
+                info_header(width, -height if top_down else height, 24, 0, stride * height, 0))
         pixels = rng.randbytes(3 * width * height)
         padding = bytes(stride - 3 * width)
         if padding:

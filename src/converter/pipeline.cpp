@@ -41,13 +41,14 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
         error = p->read_whole();
         return error == image_error::none ? std::move(p) : nullptr;
     }
-    p->words_.resize(width);
-    if (ring_bytes >= row_bytes) {
-        p->slots_ = uint32_t(std::min(ring_bytes / row_bytes, height));
-        p->samples_ = make_buffer<uint8_t>(p->slots_ * row_bytes);
-        p->slot_bytes_ = row_bytes;
+    // A slot holds a row's samples and its words.
+    if (const size_t slot_bytes = row_bytes + width * sizeof(uint32_t); ring_bytes >= slot_bytes) {
+        p->slots_ = uint32_t(std::min(ring_bytes / slot_bytes, height));
+        p->samples_ring_ = make_buffer<uint8_t>(p->slots_ * row_bytes);
+        p->words_ring_ = make_buffer<uint32_t>(p->slots_ * width);
+        p->converted_.resize(p->slots_);
         try {
-            if (p->samples_) {
+            if (p->samples_ring_ && p->words_ring_) {
                 p->thread_ = start_thread([picture = p.get()] { picture->read_rows(); });
                 return p;
             }
@@ -56,8 +57,10 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
         }
     }
     p->slots_ = 1;
-    p->samples_ = make_buffer<uint8_t>(row_bytes);
-    if (!p->samples_) {
+    p->converted_.assign(1, false);
+    p->samples_ring_ = make_buffer<uint8_t>(row_bytes);
+    p->words_ring_ = make_buffer<uint32_t>(width);
+    if (!p->samples_ring_ || !p->words_ring_) {
         error = image_error::out_of_memory;
         return nullptr;
     }
@@ -87,8 +90,8 @@ void loaded_picture::read_rows()
     const auto height = uint32_t(reader_->height());
     uint32_t read = 0, published = 0, free_slots = 0;
     const auto publish = [&] {
-        progress_.update([&](progress& s) { s.read = read; });
-        published = read;
+        const uint32_t taken = progress_.update([&](progress& s) { return s.read = read, s.taken; });
+        published = read, free_slots = slots_ - (read - taken);
     };
     image_error why = image_error::none;
     try {
@@ -101,8 +104,18 @@ void loaded_picture::read_rows()
                 free_slots = slots_ - (p.read - p.taken);
             }
             // The slot is past every row the other thread may be reading.
-            if (why = reader_->next_row(samples_.get() + size_t(read % slots_) * slot_bytes_); why != image_error::none)
+            if (why = reader_->next_row(samples_of(read)); why != image_error::none)
                 break;
+            // Whichever thread has time converts: this one when the other
+            // is behind, with the ring more than half full (a bitmap, whose
+            // reading is quick), the other when it waits for rows (a PNG,
+            // whose inflating is the slow part).
+            const bool here = free_slots <= slots_ / 2;
+            converted_[read % slots_] = here;
+            if (here && !converter_->convert(samples_of(read), words_of(read))) {
+                why = image_error::bad_format;  // a palette index without an entry
+                break;
+            }
             ++read, --free_slots;
             if (read - published == batch)
                 publish();
@@ -120,29 +133,48 @@ void loaded_picture::read_rows()
     });
 }
 
-// The samples of row t, the next one: read here, or taken from the ring
-// once the reading thread has put them there.
-const uint8_t* loaded_picture::samples_of(uint32_t t)
+uint8_t* loaded_picture::samples_of(uint32_t t)
+{
+    return samples_ring_.get() + size_t(t % slots_) * reader_->row_bytes();
+}
+
+uint32_t* loaded_picture::words_of(uint32_t t)
+{
+    return words_ring_.get() + size_t(t % slots_) * size_t(reader_->width());
+}
+
+// Row t, the next one: read here, or taken from the ring once the reading
+// thread has put it there; converted unless that thread did.
+const uint32_t* loaded_picture::next_words(uint32_t t)
 {
     const auto last = uint32_t(reader_->height()) - 1;
     if (!thread_.joinable()) {
-        image_error why = reader_->next_row(samples_.get());
+        image_error why = reader_->next_row(samples_of(t));
         if (why == image_error::none && t == last)
             why = reader_->finish();
         error_ = why;
-        return why == image_error::none ? samples_.get() : nullptr;
+    } else if (!ready(t, last)) {
+        return nullptr;
     }
+    if (error_ == image_error::none && !converted_[t % slots_] && !converter_->convert(samples_of(t), words_of(t))) {
+        error_ = image_error::bad_format;  // a palette index without an entry
+        progress_.update([](progress& s) { s.stop = true; });
+    }
+    return error_ == image_error::none ? words_of(t) : nullptr;
+}
+
+// Whether the reading thread has put row t in the ring.
+bool loaded_picture::ready(uint32_t t, uint32_t last)
+{
     if (t >= seen_read_) {
         const progress p = progress_.wait([&](const progress& s) { return s.read > t || s.finished; });
         if ((seen_read_ = p.read) <= t)
-            return nullptr;
+            return false;
     }
     // The last row is released only once the reader's final checks have
     // passed: the CRCs and zlib check value after a PNG's last row, an RLE
     // stream's end.
-    if (t == last && progress_.wait([](const progress& s) { return s.finished; }).error != image_error::none)
-        return nullptr;
-    return samples_.get() + size_t(t % slots_) * slot_bytes_;
+    return t != last || progress_.wait([](const progress& s) { return s.finished; }).error == image_error::none;
 }
 
 loaded_picture::~loaded_picture()
@@ -157,22 +189,18 @@ const uint32_t* loaded_picture::row(int32_t t)
 {
     if (t < 0 || t >= height() || uint32_t(t) != next_ || error_ != image_error::none)
         return nullptr;
-    const auto width = size_t(reader_->width());
     if (whole_)
-        return words_.data() + size_t(next_++) * width;
-    const uint8_t* samples = samples_of(next_);
-    if (!samples)
-        return nullptr;
-    if (!converter_->convert(samples, words_.data())) {
-        error_ = image_error::bad_format;  // a palette index without an entry
-        progress_.update([](progress& s) { s.stop = true; });
-        return nullptr;
-    }
-    // Slots are given back in batches, like the rows the reading thread
-    // puts in.
-    if (++next_ % 32 == 0 || next_ == seen_read_)
+        return words_.data() + size_t(next_++) * size_t(reader_->width());
+    // The rows before this one are done with; their slots go back in
+    // batches, like the rows the reading thread puts in, and before a wait
+    // for more.
+    if (thread_.joinable() && (next_ - given_back_ >= 32 || next_ >= seen_read_)) {
         progress_.update([&](progress& s) { s.taken = next_; });
-    return words_.data();
+        given_back_ = next_;
+    }
+    const uint32_t* words = next_words(next_);
+    next_ += words != nullptr;
+    return words;
 }
 
 image_error loaded_picture::error()

@@ -22,8 +22,8 @@
 // a ring of a few MiB, so that memory does not grow with the picture.
 class loaded_picture {
 public:
-    // What the ring of rows of samples handed from the reading thread to
-    // the converting one holds at most.
+    // What the ring of rows of words handed from the reading thread to the
+    // one that asks for them holds at most.
     static constexpr size_t default_ring_bytes = size_t{4} << 20;
 
     // Opens the picture source holds and checks its headers, and for a
@@ -63,20 +63,24 @@ private:
                                                  image_format& format, image_error& error, size_t ring_bytes);
     image_error read_whole();
     void read_rows();
-    const uint8_t* samples_of(uint32_t t);
+    uint8_t* samples_of(uint32_t t);
+    uint32_t* words_of(uint32_t t);
+    const uint32_t* next_words(uint32_t t);
+    bool ready(uint32_t t, uint32_t last);
 
     std::unique_ptr<byte_source> source_;
     std::unique_ptr<image_reader> reader_;
     std::unique_ptr<row_converter> converter_;
-    // A small picture's words, all of them; a big one's, of the row last
-    // asked for.
+    // A small picture's words, all of them.
     std::vector<uint32_t> words_;
-    // The samples of a row read here, or a ring of slots rows of samples,
-    // filled by the reading thread and converted a row at a time by the
-    // thread that asks for rows.
-    std::unique_ptr<uint8_t[], void (*)(void*)> samples_{nullptr, &std::free};
-    size_t slot_bytes_ = 0;
-    uint32_t slots_ = 0, next_ = 0, seen_read_ = 0;
+    // A big picture's ring of slots rows, each its samples and its words:
+    // filled by the reading thread, and taken out by the thread that asks
+    // for rows, which converts those the reading thread did not
+    // (converted_). One slot for a picture read here.
+    std::unique_ptr<uint8_t[], void (*)(void*)> samples_ring_{nullptr, &std::free};
+    std::unique_ptr<uint32_t[], void (*)(void*)> words_ring_{nullptr, &std::free};
+    std::vector<uint8_t> converted_;
+    uint32_t slots_ = 0, next_ = 0, seen_read_ = 0, given_back_ = 0;
     bool whole_ = false;
     image_error error_ = image_error::none;  // of the thread that asks for rows
     handoff<progress> progress_;
