@@ -86,7 +86,7 @@
 //   Rows are read one at a time into the caller's buffer, top row first,
 //   whatever order the file stores them in: a bottom-up bitmap by reads at
 //   each row's place, an RLE bitmap from where its first walk found each
-//   row to start. A reader holds a fixed few buffers, and an RLE reader 16
+//   row to start. A reader holds a fixed few buffers, and an RLE reader 24
 //   bytes a row besides. Only an interlaced PNG holds its picture: its rows
 //   are complete only once the last pass is, so its samples are kept as
 //   the passes come, in memory taken as they arrive.
