@@ -118,11 +118,12 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
     // millions of pixels.
     if (f.packing == kind::indices || (f.packing == kind::samples && f.channels == 1 && f.bits <= 8)) {
         const uint32_t entries = f.packing == kind::indices ? f.palette_size : 256;
+        const uint32_t* table = table_.data();
         if (f.bits == 8) {
             for (; words != end; ++words, ++samples) {
                 if (*samples >= entries)
                     return false;  // an index without a palette entry
-                *words = table_[*samples];
+                *words = table[*samples];
             }
             return true;
         }
@@ -134,15 +135,16 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
                 const uint32_t v = byte >> (8 - f.bits * (i + 1)) & low;
                 if (v >= entries)
                     return false;
-                *words = table_[v];
+                *words = table[v];
             }
         }
         return true;
     }
     if (f.packing == kind::masked) {
         if (f.bits == 16) {
+            const uint32_t* pixel_words = pixel_words_.data();
             for (; words != end; ++words, samples += 2)
-                *words = pixel_words_[samples[0] | samples[1] << 8];
+                *words = pixel_words[samples[0] | samples[1] << 8];
         } else {
             for (; words != end; ++words, samples += 4)
                 *words = masked_word(uint32_t(samples[0]) | uint32_t(samples[1]) << 8 | uint32_t(samples[2]) << 16 |
@@ -150,18 +152,28 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
         }
         return true;
     }
-    if (f.channels >= 3 && !options_.composite && f.bits == 8) {
-        for (; words != end; ++words, samples += f.channels)
-            *words = ycbcr_word(samples[f.red], samples[f.green], samples[f.blue]);
+    // The layout in locals: the words written could otherwise be its
+    // fields, read again for every pixel.
+    const uint32_t channels = f.channels, red = f.red, green = f.green, blue = f.blue;
+    if (channels == 3 && red == 2 && blue == 0 && !options_.composite && f.bits == 8) {
+        for (; words != end; ++words, samples += 3)  // a bitmap's blue, green, red
+            *words = ycbcr_word(samples[2], samples[1], samples[0]);
         return true;
     }
-    if (f.channels >= 3 && !options_.composite && f.bits == 16) {
+    if (channels >= 3 && !options_.composite && f.bits == 8) {
+        for (; words != end; ++words, samples += channels)
+            *words = ycbcr_word(samples[red], samples[green], samples[blue]);
+        return true;
+    }
+    if (channels >= 3 && !options_.composite && f.bits == 16) {
+        const uint8_t* to_8_bits = to_8_bits_.data();
+        const bool little = f.little_endian;
         const auto at = [&](uint32_t i) {
             const uint32_t first = samples[2 * i], second = samples[2 * i + 1];
-            return to_8_bits_[f.little_endian ? first | second << 8 : first << 8 | second];
+            return to_8_bits[little ? first | second << 8 : first << 8 | second];
         };
-        for (; words != end; ++words, samples += 2 * f.channels)
-            *words = ycbcr_word(at(f.red), at(f.green), at(f.blue));
+        for (; words != end; ++words, samples += 2 * channels)
+            *words = ycbcr_word(at(red), at(green), at(blue));
         return true;
     }
     for (size_t k = 0; words != end; ++words, ++k)
