@@ -18,8 +18,9 @@
 # time.png never stands for <time.h>; other compilers get an ordinary include
 # path and are refused, when the project is configured, a header named like
 # a standard one. Everything is made again exactly when its picture or the
-# vantrel program changes. A picture vantrel refuses fails the build with
-# vantrel's error line, and leaves no header or source of its own behind.
+# vantrel program changes. vantrel runs with --quiet: the build shows its
+# own line for each conversion, and a picture vantrel refuses fails it with
+# vantrel's error line alone, leaving no header or source of its own behind.
 #
 # The program is Vantrel::vantrel: the installed one (find_package), or the
 # one built beside the caller (add_subdirectory, FetchContent), which in a
@@ -196,7 +197,7 @@ function(vantrel_add_headers target)
     file(MAKE_DIRECTORY "${unfinished}")
     add_custom_command(OUTPUT "${header}"
       COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-      COMMAND Vantrel::vantrel ${options} --output-dir "${unfinished}" -a ${name_option} ${pictures}
+      COMMAND Vantrel::vantrel --quiet ${options} --output-dir "${unfinished}" -a ${name_option} ${pictures}
       COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
       DEPENDS ${pictures} Vantrel::vantrel
       COMMENT "Converting pictures into ${names}"
@@ -241,7 +242,7 @@ function(vantrel_add_headers target)
       endif()
       add_custom_command(OUTPUT ${files}
         COMMAND "${CMAKE_COMMAND}" -E rm -f ${files}
-        COMMAND Vantrel::vantrel ${options} ${form_option} --output-dir "${folder}" ${conversion}
+        COMMAND Vantrel::vantrel --quiet ${options} ${form_option} --output-dir "${folder}" ${conversion}
         DEPENDS ${inputs} Vantrel::vantrel
         COMMENT "${comment}"
         VERBATIM)

@@ -46,7 +46,7 @@ bool write_png(FILE* out, header_parser& parser, const image_declaration& image)
 // first failure stops it; the PNGs already written stay.
 bool preview(const std::string& file, const std::string& output_dir, std::set<std::string>& written)
 {
-    std::printf("Loading %s\n", file.c_str());
+    progress("Loading %s\n", file.c_str());
     text_source text;
     if (!text.open(file))
         return fail("can't open file " + file);
@@ -58,7 +58,7 @@ bool preview(const std::string& file, const std::string& output_dir, std::set<st
         if (!written.insert(image.id).second)
             return fail("duplicate image name " + image.id);
         const std::string png = in_directory(output_dir, image.id + ".png");
-        std::printf("Writing %s\n", png.c_str());
+        progress("Writing %s\n", png.c_str());
         output_file out;
         // A picture put in place over the header it comes from (a header
         // named img.png, or a link to it) would destroy it.
@@ -72,7 +72,7 @@ bool preview(const std::string& file, const std::string& output_dir, std::set<st
     return parser.error().empty() || fail(parser.error());
 }
 
-constexpr option_spec options[] = {{"--output-dir", true}, {"--help", false}, {"--version", false}};
+constexpr option_spec options[] = {{"--output-dir", true}, {"--quiet", false}, {"--help", false}, {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel-preview", "Usage: %s header.h ...\n",
@@ -80,6 +80,7 @@ constexpr program_texts texts = {
     "identifier, in the current directory.\n"
     "Options:\n"
     "  --output-dir DIR   write the pictures in DIR\n"
+    "  --quiet            print error lines only\n"
     "  --help             show this help\n"
     "  --version          show the version\n"};
 
@@ -94,7 +95,7 @@ bool run(int argc, char** argv)
     for (const char* file : line.files)
         if (!preview(file, output_dir, written))
             return false;
-    std::printf("Done\n");
+    progress("Done\n");
     return true;
 }
 

@@ -89,6 +89,10 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel ab.bmp ab2.png --background 00ff0", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
         {"vantrel --help=1", "error: unknown option --help=1\n"},
         {"vantrel-preview --output-dir gen ab2.h", "Loading ab2.h\nWriting gen/ab2.png\nDone\n"},
+        // --quiet: the error lines alone, of either mode and either program.
+        {"vantrel --quiet ab.bmp late.png", "error: wrong PNG format\n", {{"ab.h", ab_header}, {"late.h", ""}}},
+        {"vantrel -a ab.bmp late.png --quiet", "error: wrong PNG format\n", {{"data.h", ab_header}}},
+        {"vantrel-preview --quiet ab2.h", ""},
         {"vantrel-preview --output-dir none ab.h", "error: can't write file none\n"},
         {"vantrel-preview --bogus", "error: unknown option --bogus\n"},
     };

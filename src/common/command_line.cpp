@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include "console.h"
 #include "paths.h"
 
 namespace {
@@ -96,6 +97,7 @@ bool common_options(const command_line& line, const program_texts& texts, const 
         std::printf(texts.usage, program);
     else {
         output_dir = dir == line.options.end() ? "" : dir->second;
+        show_progress(!line.options.contains("--quiet"));
         return true;
     }
     return false;

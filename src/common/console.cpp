@@ -3,6 +3,7 @@
 #include "output_file.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <new>
 
@@ -34,6 +35,32 @@ void open_standard_streams()
         }
 #endif
     }
+}
+
+namespace {
+
+bool shown = true;
+
+}  // namespace
+
+void show_progress(bool show)
+{
+    shown = show;
+}
+
+bool progress_shown()
+{
+    return shown;
+}
+
+void progress(const char* format, ...)
+{
+    if (!shown)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
 }
 
 int exit_status(bool ok)

@@ -14,6 +14,15 @@ void open_standard_streams();
 // status decided (exit_status). The only place either program decides it.
 int run_program(int argc, char** argv, bool (*body)(int argc, char** argv));
 
+// Progress lines ("Loading logo.png", "Writing logo.h", "Done") are printed
+// unless --quiet asked for error lines alone.
+void show_progress(bool shown);
+bool progress_shown();
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void progress(const char* format, ...);
+
 // The exit status of a run that ended with ok: 0 or 1, and 1 when its
 // messages could not all be written to standard output ("error: can't
 // write standard output" on standard error then), as for any tool whose

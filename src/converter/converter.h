@@ -67,7 +67,7 @@ struct picture_rows {
 };
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
-// prints "Writing <image name>" and appends the image's declarations to out.
+// prints "Writing <image name>" (a progress line, console.h) and appends the image's declarations to out.
 // Returns false as soon as a write fails (the stream's error flag stays set)
 // or a row does not come. With a split form, the definitions go to the
 // source out, in that form, and with the assembler form the words to words.

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "command_line.h"
+#include "console.h"
 #include "converter.h"
 #include "output_file.h"
 #include "pipeline.h"
@@ -52,6 +53,12 @@ std::string error_line(image_error error, image_format format, const char* path)
     return "";
 }
 
+// A progress line held with an image's messages, or nothing under --quiet.
+std::string progress_line(const std::string& line)
+{
+    return progress_shown() ? line + "\n" : "";
+}
+
 bool report(image_error error, image_format format, const char* path)
 {
     const std::string line = error_line(error, format, path);
@@ -75,7 +82,7 @@ std::unique_ptr<loaded_picture> open_picture(const char* path, const read_option
 
 std::unique_ptr<loaded_picture> load(const char* path, const read_options& options, image_format& format)
 {
-    std::printf("Loading %s\n", path);
+    progress("Loading %s\n", path);
     image_error error = image_error::none;
     std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
     report(error, format, path);
@@ -203,7 +210,7 @@ bool release(data_file& data, bool all_written)
 // messages can be printed before its text is formatted.
 void append_image(data_file& data, const char* path, const read_options& options)
 {
-    pending_image& p = data.held.emplace_back(pending_image{"Loading " + std::string(path) + "\n"});
+    pending_image& p = data.held.emplace_back(pending_image{progress_line("Loading " + std::string(path))});
     const auto fail = [&](const std::string& line) {
         p.messages += line;
         p.error_given = true;
@@ -226,7 +233,7 @@ void append_image(data_file& data, const char* path, const read_options& options
         if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return data.declared.count(s) != 0; }))
             return fail("error: duplicate image name " + id + "\n");
         data.declared.insert(ids.begin(), ids.end());
-        p.messages += "Writing " + name + "\n";
+        p.messages += progress_line("Writing " + name);
         release(data, false);
         const picture_rows rows = rows_of(*picture);
         const bool written = data.out.form == data_form::assembler
@@ -300,9 +307,9 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
         // Replacing the input by its own header would destroy it.
         if (out.replaces(path))
             return cant_write(file);
-        std::printf("Writing %s\n", file.c_str());
+        progress("Writing %s\n", file.c_str());
         if (split)
-            std::printf("Writing %s\n", out.source_path.c_str());
+            progress("Writing %s\n", out.source_path.c_str());
         const picture_rows rows = rows_of(*picture);
         word_files words = out.words(uint64_t(rows.width) * uint64_t(rows.height) * 4);
         const bool written =
@@ -324,9 +331,9 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
 {
     const std::string file = in_directory(settings.output_dir, settings.combined_name);
     const bool split = settings.form != data_form::header;
-    std::printf("Making %s\n", file.c_str());
+    progress("Making %s\n", file.c_str());
     if (split)
-        std::printf("Making %s\n", source_name(file).c_str());
+        progress("Making %s\n", source_name(file).c_str());
     output_set out;
     if (const std::string failed = out.open(file, settings.form); !failed.empty())
         return cant_write(failed);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "console.h"
 #include "converter.h"
 #include "header_text.h"
 #include "text_sink.h"
@@ -55,7 +56,7 @@ bool make_data(FILE* out, std::string& name, const picture_rows& image, data_for
         form == data_form::assembler ? 0 : uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
     text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
-    std::printf("Writing %s\n", name.c_str());
+    progress("Writing %s\n", name.c_str());
     const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, *words)
                                                       : write_declarations(sink, name, image);
     return written && sink.flush() && std::fflush(out) == 0;

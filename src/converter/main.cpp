@@ -10,7 +10,8 @@
 namespace {
 
 constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false}, {"--asm", false},
-                                   {"--name", true},       {"--help", false},      {"--version", false}};
+                                   {"--name", true},       {"--quiet", false},     {"--help", false},
+                                   {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -23,6 +24,7 @@ constexpr program_texts texts = {
     "  --split               declarations in logo.h, definitions in logo.c\n"
     "  --asm                 as --split, the words in logo.c as assembler data for GCC and Clang\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
+    "  --quiet               print error lines only\n"
     "  --help                show this help\n"
     "  --version             show the version\n"};
 
@@ -69,7 +71,7 @@ bool run(int argc, char** argv)
     }
     if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
         return false;
-    std::printf("Done\n");
+    progress("Done\n");
     return true;
 }
 
