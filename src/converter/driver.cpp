@@ -66,25 +66,11 @@ bool report(image_error error, image_format format, const char* path)
     return line.empty();
 }
 
-// Opens and loads the picture at path; null with error and format set on
-// failure.
-std::unique_ptr<loaded_picture> open_picture(const char* path, const read_options& options, image_format& format,
-                                             image_error& error)
-{
-    format = image_format::bmp;
-    std::unique_ptr<byte_source> source = open_file_source(path);
-    if (!source) {
-        error = image_error::cant_open;
-        return nullptr;
-    }
-    return loaded_picture::load(std::move(source), options, format, error);
-}
-
 std::unique_ptr<loaded_picture> load(const char* path, const read_options& options, image_format& format)
 {
     progress("Loading %s\n", path);
     image_error error = image_error::none;
-    std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
+    std::unique_ptr<loaded_picture> picture = loaded_picture::open(path, options, format, error);
     report(error, format, path);
     return picture;
 }
@@ -208,7 +194,7 @@ bool release(data_file& data, bool all_written)
 
 // Appends one image to data.h, its messages held with it, and prints what
 // messages can be printed before its text is formatted.
-void append_image(data_file& data, const char* path, const read_options& options)
+void append_image(data_file& data, const char* path, picture_queue::entry loaded)
 {
     pending_image& p = data.held.emplace_back(pending_image{progress_line("Loading " + std::string(path))});
     const auto fail = [&](const std::string& line) {
@@ -216,11 +202,10 @@ void append_image(data_file& data, const char* path, const read_options& options
         p.error_given = true;
     };
     try {
-        image_error error = image_error::none;
-        image_format format = image_format::bmp;
-        const std::unique_ptr<loaded_picture> picture = open_picture(path, options, format, error);
+        const image_format format = loaded.format;
+        const std::unique_ptr<loaded_picture> picture = std::move(loaded.picture);
         if (!picture)
-            return fail(error_line(error, format, path));
+            return fail(error_line(loaded.error, format, path));
         if (data.out.replaces(path)) {
             data.keep = false;  // data.h is this very input
             return fail("error: can't write file " + data.path + "\n");
@@ -344,12 +329,14 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     const uint64_t banner = out.header.size();
 
     // One sink for all the images, whose thread writes a buffer of many
-    // small ones while the next are loaded and formatted.
+    // small ones while the next are formatted, and the next loaded on a
+    // thread of their own meanwhile.
     text_sink sink(out.definitions(), UINT64_MAX);
+    picture_queue queue(files, settings.read);
     data_file data{out.definitions_path(), out, sink, out.words(UINT64_MAX)};
     bool failed = false;
     for (size_t i = 0; i < files.size() && !failed; ++i) {
-        append_image(data, files[i], settings.read);
+        append_image(data, files[i], queue.next());
         failed = data.held.back().failed;
     }
     sink.flush();

@@ -67,6 +67,18 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
     return p;
 }
 
+std::unique_ptr<loaded_picture> loaded_picture::open(const char* path, const read_options& options,
+                                                     image_format& format, image_error& error)
+{
+    format = image_format::bmp;
+    std::unique_ptr<byte_source> source = open_file_source(path);
+    if (!source) {
+        error = image_error::cant_open;
+        return nullptr;
+    }
+    return load(std::move(source), options, format, error);
+}
+
 image_error loaded_picture::read_whole()
 {
     const auto width = size_t(reader_->width()), height = size_t(reader_->height());
@@ -209,6 +221,71 @@ image_error loaded_picture::error()
         return error_;
     const progress p = progress_.get();
     return p.finished ? p.error : image_error::none;
+}
+
+namespace {
+
+// How far the queue loads ahead: a few pictures, and a few MiB of them.
+constexpr size_t queue_pictures = 8, queue_bytes = size_t{4} << 20;
+
+}  // namespace
+
+picture_queue::picture_queue(const std::vector<char*>& paths, const read_options& options)
+    : paths_(paths), options_(options), entries_(paths.size())
+{
+    try {
+        thread_ = start_thread([this] { run(); });
+    } catch (const std::exception&) {
+        // No thread, or no memory for one: each picture is loaded when asked for.
+    }
+}
+
+picture_queue::~picture_queue()
+{
+    if (thread_.joinable()) {
+        progress_.update([](progress& s) { s.stop = true; });
+        thread_.join();
+    }
+}
+
+picture_queue::entry picture_queue::load(size_t i) const
+{
+    entry e;
+    try {
+        e.picture = loaded_picture::open(paths_[i], options_, e.format, e.error);
+    } catch (const std::bad_alloc&) {
+        e.error = image_error::out_of_memory;
+    }
+    // A big picture holds its ring, a small one its words.
+    if (e.picture)
+        e.bytes = std::min(size_t(e.picture->width()) * size_t(e.picture->height()) * sizeof(uint32_t),
+                           loaded_picture::default_ring_bytes);
+    return e;
+}
+
+void picture_queue::run()
+{
+    for (size_t i = 0; i < paths_.size(); ++i) {
+        const progress p = progress_.wait([](const progress& s) {
+            return s.stop || (s.loaded - s.taken < queue_pictures && s.bytes < queue_bytes);
+        });
+        if (p.stop)
+            return;
+        // The entry is the other thread's only once it is counted loaded.
+        entries_[i] = load(i);
+        progress_.update([&](progress& s) { s.loaded = i + 1, s.bytes += entries_[i].bytes; });
+    }
+}
+
+picture_queue::entry picture_queue::next()
+{
+    const size_t i = taken_++;
+    if (!thread_.joinable())
+        return load(i);
+    progress_.wait([&](const progress& s) { return s.loaded > i; });
+    entry e = std::move(entries_[i]);
+    progress_.update([&](progress& s) { s.taken = i + 1, s.bytes -= e.bytes; });
+    return e;
 }
 
 background_writer::background_writer(FILE* out) : out_(out), thread_(start_thread([this] { run(); })) {}

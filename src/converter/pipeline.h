@@ -35,6 +35,10 @@ public:
     static std::unique_ptr<loaded_picture> load(std::unique_ptr<byte_source> source, const read_options& options,
                                                 image_format& format, image_error& error,
                                                 size_t ring_bytes = default_ring_bytes);
+
+    // The same for the file at path: cant_open if it is no regular file.
+    static std::unique_ptr<loaded_picture> open(const char* path, const read_options& options, image_format& format,
+                                                image_error& error);
     ~loaded_picture();
 
     int32_t width() const { return reader_->width(); }
@@ -83,6 +87,43 @@ private:
     uint32_t slots_ = 0, next_ = 0, seen_read_ = 0, given_back_ = 0;
     bool whole_ = false;
     image_error error_ = image_error::none;  // of the thread that asks for rows
+    handoff<progress> progress_;
+    std::thread thread_;  // last: it stops before the rest goes
+};
+
+// The pictures of a combined run, loaded in order on a thread of their own
+// a few ahead of the one being written, so that a run of many small
+// pictures reads and converts the next while it formats the last. It stays
+// at most a few MiB of pictures ahead.
+class picture_queue {
+public:
+    struct entry {
+        std::unique_ptr<loaded_picture> picture;  // as loaded_picture::open gives it
+        image_format format = image_format::bmp;
+        image_error error = image_error::none;
+        size_t bytes = 0;  // about what it holds
+    };
+
+    // Starts loading, on a thread if one can be had, else as next asks.
+    picture_queue(const std::vector<char*>& paths, const read_options& options);
+    ~picture_queue();
+
+    // The next path's picture.
+    entry next();
+
+    struct progress {
+        size_t loaded = 0, taken = 0, bytes = 0;  // bytes: of the pictures loaded and not taken
+        bool stop = false;
+    };
+
+private:
+    void run();
+    entry load(size_t i) const;
+
+    const std::vector<char*>& paths_;
+    read_options options_;
+    std::vector<entry> entries_;
+    size_t taken_ = 0;
     handoff<progress> progress_;
     std::thread thread_;  // last: it stops before the rest goes
 };
