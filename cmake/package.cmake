@@ -9,8 +9,18 @@ include(CMakePackageConfigHelpers)
 add_executable(Vantrel::vantrel ALIAS vantrel)
 add_executable(Vantrel::vantrel-preview ALIAS vantrel-preview)
 
-install(TARGETS vantrel vantrel-preview EXPORT VantrelTargets RUNTIME DESTINATION bin)
-install(FILES README.md LICENSE DESTINATION share/doc/vantrel)
+# Windows has no shared bin and share/doc to join: there the programs, the
+# README and LICENSE sit together at the top of their folder (or .zip),
+# where a user who unpacks it looks first.
+if(WIN32)
+  set(program_folder .)
+  set(doc_folder .)
+else()
+  set(program_folder bin)
+  set(doc_folder share/doc/vantrel)
+endif()
+install(TARGETS vantrel vantrel-preview EXPORT VantrelTargets RUNTIME DESTINATION ${program_folder})
+install(FILES README.md LICENSE DESTINATION ${doc_folder})
 
 set(package_folder lib/cmake/Vantrel)
 install(EXPORT VantrelTargets NAMESPACE Vantrel:: DESTINATION ${package_folder})
