@@ -52,6 +52,8 @@ for generator in Ninja "Unix Makefiles"; do
             ! cmake --build "$dir" --target help | grep -q vantrel_tests || fail "$what: Vantrel's tests are in the build"
         fi
         cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the first build failed"; }
+        # The build's own line per conversion, none of vantrel's progress.
+        ! grep -Eq '^(Loading|Writing|Making|Done)' "$dir.log" || fail "$what: vantrel was not quiet"
         expect "$dir/show" "$first" "$icon"
         expect "$dir/show_all" "$over" "$icon"
         expect "$dir/show_headers" "$first" "$icon"
