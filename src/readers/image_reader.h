@@ -57,9 +57,9 @@
 //     and nothing else in the file costs memory; the image data is read
 //     once, 64 KiB at a time whatever its chunks' sizes, as the library
 //     reads it, and every IDAT chunk's CRC is checked by this reader before
-//     the picture counts as decoded, those after the last row's data too.
-//     The library inflates and unfilters; the samples it returns are
-//     converted by this reader's own code, the same everywhere.
+//     the picture counts as decoded (finish), those after the last row's
+//     data too. The library inflates and unfilters; the samples it returns
+//     are turned into words by row_converter, the same everywhere.
 //   - A file that ends before IEND is read as far as it goes: if its image
 //     data is complete the picture is too.
 //
