@@ -57,7 +57,6 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
         }
     }
     p->slots_ = 1;
-    p->converted_.assign(1, false);
     p->samples_ring_ = make_buffer<uint8_t>(row_bytes);
     p->words_ring_ = make_buffer<uint32_t>(width);
     if (!p->samples_ring_ || !p->words_ring_) {
@@ -85,10 +84,11 @@ image_error loaded_picture::read_whole()
     words_.resize(width * height);
     std::vector<uint8_t> samples(reader_->row_bytes());
     for (size_t t = 0; t < height; ++t) {
-        if (const image_error why = reader_->next_row(samples.data()); why != image_error::none)
+        image_error why = reader_->next_row(samples.data());
+        if (why == image_error::none)
+            why = convert(samples.data(), words_.data() + t * width);
+        if (why != image_error::none)
             return why;
-        if (!converter_->convert(samples.data(), words_.data() + t * width))
-            return image_error::bad_format;  // a palette index without an entry
     }
     return reader_->finish();
 }
@@ -124,10 +124,8 @@ void loaded_picture::read_rows()
             // whose inflating is the slow part).
             const bool here = free_slots <= slots_ / 2;
             converted_[read % slots_] = here;
-            if (here && !converter_->convert(samples_of(read), words_of(read))) {
-                why = image_error::bad_format;  // a palette index without an entry
+            if (here && (why = convert(samples_of(read), words_of(read))) != image_error::none)
                 break;
-            }
             ++read, --free_slots;
             if (read - published == batch)
                 publish();
@@ -143,6 +141,12 @@ void loaded_picture::read_rows()
         s.error = why;
         s.finished = true;
     });
+}
+
+image_error loaded_picture::convert(const uint8_t* samples, uint32_t* words) const
+{
+    // The converter fails only a palette index without an entry.
+    return converter_->convert(samples, words) ? image_error::none : image_error::bad_format;
 }
 
 uint8_t* loaded_picture::samples_of(uint32_t t)
@@ -168,10 +172,9 @@ const uint32_t* loaded_picture::next_words(uint32_t t)
     } else if (!ready(t, last)) {
         return nullptr;
     }
-    if (error_ == image_error::none && !converted_[t % slots_] && !converter_->convert(samples_of(t), words_of(t))) {
-        error_ = image_error::bad_format;  // a palette index without an entry
+    if (error_ == image_error::none && !(thread_.joinable() && converted_[t % slots_]) &&
+        (error_ = convert(samples_of(t), words_of(t))) != image_error::none)
         progress_.update([](progress& s) { s.stop = true; });
-    }
     return error_ == image_error::none ? words_of(t) : nullptr;
 }
 

@@ -67,6 +67,7 @@ private:
                                                  image_format& format, image_error& error, size_t ring_bytes);
     image_error read_whole();
     void read_rows();
+    image_error convert(const uint8_t* samples, uint32_t* words) const;
     uint8_t* samples_of(uint32_t t);
     uint32_t* words_of(uint32_t t);
     const uint32_t* next_words(uint32_t t);
@@ -80,7 +81,7 @@ private:
     // A big picture's ring of slots rows, each its samples and its words:
     // filled by the reading thread, and taken out by the thread that asks
     // for rows, which converts those the reading thread did not
-    // (converted_). One slot for a picture read here.
+    // (converted_). One slot, and no flags, for a picture read here.
     std::unique_ptr<uint8_t[], void (*)(void*)> samples_ring_{nullptr, &std::free};
     std::unique_ptr<uint32_t[], void (*)(void*)> words_ring_{nullptr, &std::free};
     std::vector<uint8_t> converted_;

@@ -143,9 +143,9 @@ public:
     };
     const std::vector<pass>& passes() const { return passes_; }
 
-    // Room for the next row of the passes, in order; null when memory
-    // runs out.
-    uint8_t* next_pass_row();
+    // Room for the next row of the passes, in order, with room bytes
+    // writable from it (at least the row's); null when memory runs out.
+    uint8_t* next_pass_row(size_t room);
 
     // Row y of the picture, row_bytes of the whole width, from every pass
     // that has pixels in it; all of them must be in.

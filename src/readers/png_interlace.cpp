@@ -42,18 +42,18 @@ adam7_passes::~adam7_passes()
     std::free(data_);
 }
 
-uint8_t* adam7_passes::next_pass_row()
+uint8_t* adam7_passes::next_pass_row(size_t room)
 {
     const auto it = std::find_if(passes_.begin(), passes_.end(), [&](const pass& p) {
         return used_ < p.offset + uint64_t{p.rows} * p.row_bytes;
     });
     if (it == passes_.end())
         return nullptr;
-    const uint64_t end = used_ + it->row_bytes;
-    if (end > capacity_) {
+    const uint64_t end = used_ + it->row_bytes, writable = used_ + std::max<uint64_t>(room, it->row_bytes);
+    if (writable > capacity_) {
         // Doubling keeps the copies few; memory is taken only as the data
         // shows the picture to be there.
-        const uint64_t grown = std::min(total_, std::max({end, 2 * capacity_, uint64_t{1} << 20}));
+        const uint64_t grown = std::max(writable, std::min(total_, std::max(2 * capacity_, uint64_t{1} << 20)));
         if (grown > SIZE_MAX)
             return nullptr;
         auto* more = static_cast<uint8_t*>(std::realloc(data_, size_t(grown)));

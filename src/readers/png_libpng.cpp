@@ -6,9 +6,7 @@
 // with a destructor (begin, read_row, finish), and the callbacks it calls
 // hold none either, so a jump skips nothing; what owns memory lives in
 // libpng_rows, whose frames no jump leaves.
-#include <cstring>
 #include <memory>
-#include <vector>
 
 #include "libpng_calls.h"
 #include "png_decoding.h"
@@ -110,15 +108,14 @@ public:
         // of its own, and leaves out the empty ones, as adam7_passes does.
         // libpng may write a whole row's bytes for a row of a pass.
         if (next_ == 0) {
-            std::vector<uint8_t> whole(png_get_rowbytes(s_.png, s_.info));
+            const size_t whole = png_get_rowbytes(s_.png, s_.info);
             for (const adam7_passes::pass& p : passes_->passes()) {
                 for (uint32_t r = 0; r < p.rows; ++r) {
-                    uint8_t* into = passes_->next_pass_row();
+                    uint8_t* into = passes_->next_pass_row(whole);
                     if (!into)
                         return png_outcome::out_of_memory;
-                    if (!read_row(s_, whole.data()))
+                    if (!read_row(s_, into))
                         return failure(s_);
-                    std::memcpy(into, whole.data(), p.row_bytes);
                 }
             }
         }
