@@ -56,8 +56,7 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel --output-dir=gen -a ab.bmp", "Making gen/data.h\nLoading ab.bmp\nWriting ab\nDone\n",
          {{"gen/data.h", ab_header}, {"data.h", ""}}},
         {"vantrel -a --output-dir gen --background 0000ff ab2.png", "Making gen/data.h\nLoading ab2.png\nWriting ab2\nDone\n",
-         {{"gen/data.h", banner_text + expected_declarations("ab2", 2, 2, words_of(picture{2, 2, {0, 0, 255, 0, 0, 0, 255,
-                                                                                              0, 0, 0, 0, 255}}))}}},
+         {{"gen/data.h", banner_text + expected_declarations("ab2", 2, 2, words_of(std::vector<rgb>{blue, black, red, blue}))}}},
         // The split forms: a header of declarations, a source of the
         // definitions; a failure leaves neither, since the two must agree.
         {"vantrel --split ab.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab.c\nWriting ab\nDone\n",

@@ -38,13 +38,6 @@ inline rgb pattern(int x, int y)
     return {uint8_t(x * 37 + y * 11), uint8_t(x * 5 + y * 73 + 1), uint8_t(x * y + 200)};
 }
 
-// A picture as binary PPMs hold it (maxval 255): red, green and blue
-// bytes, top row first.
-struct picture {
-    int width = 0, height = 0;
-    bytes rgb{};
-};
-
 // A 24-bit bitmap as writers lay it out: stored bottom-up unless height < 0,
 // rows padded to 4 bytes, gap bytes between the headers and the pixels.
 struct bmp_spec {
@@ -54,28 +47,29 @@ struct bmp_spec {
     std::vector<rgb> pixels{};  // top row first; pattern() when empty
 };
 
-inline picture picture_of(const bmp_spec& s)
+// The bitmap's colours, top row first.
+inline std::vector<rgb> pixels_of(const bmp_spec& s)
 {
-    picture p{s.width, std::abs(s.height)};
-    for (int i = 0; i < p.width * p.height; ++i) {
-        const rgb c = s.pixels.empty() ? pattern(i % p.width, i / p.width) : s.pixels.at(size_t(i));
-        p.rgb.insert(p.rgb.end(), {c.r, c.g, c.b});
-    }
+    if (!s.pixels.empty())
+        return s.pixels;
+    std::vector<rgb> p;
+    for (int i = 0; i < s.width * std::abs(s.height); ++i)
+        p.push_back(pattern(i % s.width, i / s.width));
     return p;
 }
 
-// The words a picture converts to, top row first.
-inline std::vector<uint32_t> words_of(const picture& p)
+// The words colours convert to.
+inline std::vector<uint32_t> words_of(const std::vector<rgb>& pixels)
 {
     std::vector<uint32_t> words;
-    for (size_t i = 0; i + 2 < p.rgb.size(); i += 3)
-        words.push_back(pack_ycbcr(p.rgb[i], p.rgb[i + 1], p.rgb[i + 2]));
+    for (const rgb& c : pixels)
+        words.push_back(pack_ycbcr(c.r, c.g, c.b));
     return words;
 }
 
 inline std::vector<uint32_t> words_of(const bmp_spec& s)
 {
-    return words_of(picture_of(s));
+    return words_of(pixels_of(s));
 }
 
 // Overwrites the little-endian field of size bytes at offset.
@@ -119,14 +113,15 @@ inline bytes assemble(const bmp_parts& p)
 
 inline bytes make_bmp(const bmp_spec& s)
 {
-    const picture p = picture_of(s);
-    const long row = 3L * p.width, stride = (row + 3) / 4 * 4;
+    const std::vector<rgb> p = pixels_of(s);
+    const int height = std::abs(s.height);
+    const long row = 3L * s.width, stride = (row + 3) / 4 * 4;
     bmp_parts parts{.info_size = s.info_size, .width = s.width, .height = s.height, .bits = 24, .extra = bytes(s.gap, 0xee)};
-    for (int r = 0; r < p.height; ++r) {
-        const auto first = p.rgb.begin() + row * (s.height < 0 ? r : p.height - 1 - r);
-        for (auto c = first; c != first + row; c += 3)
-            parts.data.insert(parts.data.end(), {c[2], c[1], c[0]});
-        if (r + 1 < p.height || s.last_row_padded)
+    for (int r = 0; r < height; ++r) {
+        const auto first = p.begin() + long(s.width) * (s.height < 0 ? r : height - 1 - r);
+        for (auto c = first; c != first + s.width; ++c)
+            parts.data.insert(parts.data.end(), {c->b, c->g, c->r});
+        if (r + 1 < height || s.last_row_padded)
             parts.data.resize(parts.data.size() + size_t(stride - row), 0xcc);
     }
     return assemble(parts);
