@@ -82,17 +82,24 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel ab.bmp ab2.png ./ab.png", "error: duplicate header ./ab.h\n", {{"ab.h", ""}}},
         {"vantrel ab.bmp ./ab.bmp", failing + "Loading ./ab.bmp\nWriting ./ab.h\nWriting ./ab\nDone\n", {{"ab.h", ab_header}}},
         // A wrong option stops the run before anything is read or written.
-        {"vantrel --output-dir none ab.bmp", "error: can't write file none\n", {{"ab.h", ""}}},
+        {"vantrel --output-dir none ab.bmp", "error: no directory none\n", {{"ab.h", ""}}},
+        {"vantrel --output-dir= ab.bmp", "error: missing value for --output-dir\n"},
+        {"vantrel --split --asm ab.bmp", "error: --split and --asm exclude each other\n", {{"ab.h", ""}}},
+        // What a build asks for: the files a run would write, and nothing written.
+        {"vantrel --list-outputs --asm --output-dir gen ab.bmp ab2.png", "header gen/ab.h\nsource gen/ab.c\nidentifier ab\n"
+         "header gen/ab2.h\nsource gen/ab2.c\nidentifier ab2\n", {{"gen/ab2.h", ""}}},
+        {"vantrel --list-outputs -a --split --name p.h ab.bmp a-b.bmp", "header p.h\nsource p.c\nidentifier ab\n"
+         "identifier a_b\n", {{"p.h", ""}}},
         {"vantrel --outputdir gen ab.bmp", "error: unknown option --outputdir\n", {{"ab.h", ""}}},
         {"vantrel -a ab.bmp --background", "error: missing value for --background\n", {{"data.h", ""}}},
         {"vantrel ab.bmp ab2.png --background 00ff0", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
         {"vantrel --help=1", "error: unknown option --help=1\n"},
         {"vantrel-preview --output-dir gen ab2.h", "Loading ab2.h\nWriting gen/ab2.png\nDone\n"},
         // --quiet: the error lines alone, of either mode and either program.
-        {"vantrel --quiet ab.bmp late.png", "error: wrong PNG format\n", {{"ab.h", ab_header}, {"late.h", ""}}},
-        {"vantrel -a ab.bmp late.png --quiet", "error: wrong PNG format\n", {{"data.h", ab_header}}},
+        {"vantrel --quiet ab.bmp late.png", "error: late.png: wrong PNG format\n", {{"ab.h", ab_header}, {"late.h", ""}}},
+        {"vantrel -a ab.bmp late.png --quiet", "error: late.png: wrong PNG format\n", {{"data.h", ab_header}}},
         {"vantrel-preview --quiet ab2.h", ""},
-        {"vantrel-preview --output-dir none ab.h", "error: can't write file none\n"},
+        {"vantrel-preview --output-dir none ab.h", "error: no directory none\n"},
         {"vantrel-preview --bogus", "error: unknown option --bogus\n"},
     };
     check(runs);

@@ -48,16 +48,11 @@ bool write_declarations(text_sink& sink, const std::string& name, const picture_
     return sink.ok();
 }
 
-bool make_data(FILE* out, std::string& name, const picture_rows& image, data_form form, word_files* words)
+bool make_data(FILE* out, std::string& name, const picture_rows& image)
 {
-    // The assembler form's text is a few lines whatever the picture: its
-    // words go to the word files.
-    const uint64_t pixels =
-        form == data_form::assembler ? 0 : uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
+    const uint64_t pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
     text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
     progress("Writing %s\n", name.c_str());
-    const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, *words)
-                                                      : write_declarations(sink, name, image);
-    return written && sink.flush() && std::fflush(out) == 0;
+    return write_declarations(sink, name, image) && sink.flush() && std::fflush(out) == 0;
 }

@@ -3,6 +3,7 @@
 // declares, its words as C or as assembler data.
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -109,18 +110,45 @@ std::string word_file_stem(std::string_view source)
     return std::string(source.substr(0, source.size() - 2));
 }
 
-bool write_assembler_data(text_sink& sink, const std::string& name, const picture_rows& image, word_files& words)
+namespace {
+
+// The content hash mixes each word into one of four lanes in turn, so that
+// the multiplications overlap: a big picture has millions of words.
+constexpr uint64_t hash_prime = 0x100000001b3;
+
+uint64_t finished_lane(uint64_t h)
 {
-    const std::string id = c_identifier(name);
+    h ^= h >> 33, h *= 0xff51afd7ed558ccd, h ^= h >> 33, h *= 0xc4ceb9fe1a85ec53;
+    return h ^ h >> 33;
+}
+
+void hash_words(word_files& words, const uint32_t* w, size_t count)
+{
+    uint64_t k = words.size / 4;  // the index of the first word among all of them
+    for (size_t i = 0; i < count; ++i, ++k) {
+        uint64_t& lane = words.lanes[k % 4];
+        lane = (lane ^ w[i]) * hash_prime;
+    }
+}
+
+}  // namespace
+
+std::string content_hash(const word_files& words)
+{
+    uint64_t h = finished_lane(words.size);
+    for (const uint64_t lane : words.lanes)
+        h = finished_lane(h ^ lane);
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(h));
+    return digits;
+}
+
+bool write_assembler_data(const std::string& name, const picture_rows& image, word_files& words)
+{
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
     const uint64_t bytes = uint64_t{width} * rows * 4;
-    sink.text("__asm__(VANTREL_BEGIN(" + id + ")\n\t\"\\t.balign 4\\n\" VANTREL_OBJECT(" + id + ", " +
-              std::to_string(bytes) + ")\n\tVANTREL_WORDS(" + quoted_path(words.stem) + ", " +
-              std::to_string(words.size) + ", " + std::to_string(bytes) + ")\n");
-    for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
-        sink.text("\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n");
-    sink.text("\tVANTREL_END);\n\n");
+    words.images.push_back({c_identifier(name), image.width, image.height, words.size, bytes});
     // The words of each row, as the processor holds them and with their
     // bytes the other way round.
     std::vector<uint32_t> swapped(width);
@@ -133,11 +161,28 @@ bool write_assembler_data(text_sink& sink, const std::string& name, const pictur
             const uint32_t w = forwards[x];
             swapped[x] = w >> 24 | (w >> 8 & 0xff00) | (w << 8 & 0xff0000) | w << 24;
         }
+        hash_words(words, forwards, width);
         const std::string_view native(reinterpret_cast<const char*>(forwards), width * 4);
         const std::string_view other(reinterpret_cast<const char*>(swapped.data()), width * 4);
         words.little->text(little_endian ? native : other);
         words.big->text(little_endian ? other : native);
+        words.size += width * 4;
     }
-    words.size += bytes;
-    return sink.ok() && words.little->ok() && words.big->ok();
+    return words.little->ok() && words.big->ok();
+}
+
+std::string assembler_source(const word_files& words, std::string_view stem)
+{
+    std::string text;
+    const std::string path = quoted_path(stem);
+    for (const assembler_image& image : words.images) {
+        const std::string& id = image.id;
+        text += "__asm__(VANTREL_BEGIN(" + id + ")\n\t\"\\t.balign 4\\n\" VANTREL_OBJECT(" + id + ", " +
+                std::to_string(image.bytes) + ")\n\tVANTREL_WORDS(" + path + ", " + std::to_string(image.offset) + ", " +
+                std::to_string(image.bytes) + ")\n";
+        for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
+            text += "\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n";
+        text += "\tVANTREL_END);\n\n";
+    }
+    return text;
 }
