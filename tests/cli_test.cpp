@@ -176,6 +176,8 @@ TEST_F(Cli, PreviewRefusesWhatVantrelDidNotWrite)
         // system could not write whole.
         {make + "cp ab.h ab.png && vantrel-preview ab.png", "Loading ab.png\nWriting ab.png\nerror: can't write file ab.png\n",
          {{"ab.png", ab_header}}},
+        {"vantrel -a ab.bmp >/dev/null && cp data.h ab.png && vantrel-preview data.h ab.png",
+         "Loading data.h\nWriting ab.png\nerror: can't write file ab.png\n", {{"ab.png", ab_header}}},
         {"vantrel -a ab.bmp >/dev/null && ln -s data.h ab.png && vantrel-preview data.h",
          "Loading data.h\nWriting ab.png\nerror: can't write file ab.png\n", {{"data.h", ab_header}}},
         {make + "{ { (ulimit -f 0 && exec vantrel-preview ab.h); echo $? >status; } | cat; exit $(cat status); }",
@@ -280,6 +282,10 @@ TEST_F(Cli, RunsAsWindowsRunsIt)
     if (linked)
         runs.push_back({"vantrel linked.bmp", "Loading linked.bmp\nWriting linked.h\nWriting linked\nDone\n",
                         {{"kept.h", banner_text + expected_declarations("linked", 2, 2, words_of(ab))}}});
+    // Two identifiers that differ in case name one picture here.
+    write_file(dir_ / "cases.h", banner_text + expected_declarations("a", 2, 2, words_of(ab)) +
+                                     expected_declarations("A", 2, 2, words_of(ab)));
+    runs.push_back({"vantrel-preview cases.h", "Loading cases.h\nWriting a.png\nerror: duplicate image name A\n"});
     const HANDLE held = CreateFileA((dir_ / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
     check(runs);
     CloseHandle(held);
