@@ -192,6 +192,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     const picture_rows rows = rows_of(*picture);
     std::string name = planned.name + ".h";
     bool written = false;
+    word_files* words = nullptr;
     switch (settings.form) {
     case data_form::header:
         written = make_header(out.definitions()) && make_data(out.definitions(), name, rows);
@@ -202,13 +203,14 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
         break;
     case data_form::assembler:
         progress("Writing %s\n", planned.name.c_str());
-        written = write_assembler_data(planned.name, rows, out.words(uint64_t(rows.width) * uint64_t(rows.height) * 4));
+        words = &out.words(uint64_t(rows.width) * uint64_t(rows.height) * 4);
+        written = write_assembler_data(planned.name, rows, *words);
         break;
     }
     if (!report(picture->error(), format, path))
         return false;  // the rest of the picture could not be decoded
-    if (!written && settings.form == data_form::assembler)
-        return cant_write(names.stem + (out.words(0).little->ok() ? ".be.bin" : ".le.bin"));
+    if (!written && words)
+        return cant_write(names.stem + (words->little->ok() ? ".be.bin" : ".le.bin"));
     if (!written)
         return cant_write(out.definitions_path());
     const std::string failed = out.commit(extern_declarations(planned.name, rows));
