@@ -167,6 +167,7 @@ struct data_file {
     uint64_t complete = 0;
     std::string declarations{};
     bool keep = true;  // false when data.h is one of the inputs
+    bool uint32_words = false;
 };
 
 // Prints the held messages of every image whose predecessors' text is all
@@ -223,8 +224,8 @@ void append_image(data_file& data, const char* path, picture_queue::entry loaded
         const picture_rows rows = rows_of(*picture);
         const bool written = data.out.form == data_form::assembler
                                  ? write_assembler_data(data.sink, name, rows, data.words)
-                                 : write_declarations(data.sink, name, rows);
-        p.declarations = extern_declarations(name, rows);
+                                 : write_declarations(data.sink, name, rows, data.uint32_words);
+        p.declarations = extern_declarations(name, rows, data.uint32_words);
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
         p.failed = !written;  // which image a failed write hit shows once all writes are done
@@ -299,9 +300,12 @@ bool run_single(const std::vector<char*>& files, const run_settings& settings)
         word_files words = out.words(uint64_t(rows.width) * uint64_t(rows.height) * 4);
         const bool written =
             split ? make_source_prologue(out.source.stream(), file, settings.form) &&
-                        make_data(out.source.stream(), name, rows, settings.form, &words) &&
-                        make_declarations_header(out.header.stream(), file, extern_declarations(name, rows))
-                  : make_header(out.header.stream()) && make_data(out.header.stream(), name, rows);
+                        make_data(out.source.stream(), name, rows, settings.form, &words, settings.uint32_words) &&
+                        make_declarations_header(out.header.stream(), file,
+                                                 extern_declarations(name, rows, settings.uint32_words),
+                                                 settings.uint32_words)
+                  : make_header(out.header.stream(), settings.uint32_words) &&
+                        make_data(out.header.stream(), name, rows, data_form::header, nullptr, settings.uint32_words);
         if (!report(picture->error(), format, path))
             return false;  // the rest of the picture could not be decoded
         if (!written)
@@ -324,7 +328,8 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
         return cant_write(failed);
     // Without the whole banner there is nothing to keep: data.h stays as it
     // was.
-    if (!(split ? make_source_prologue(out.source.stream(), file, settings.form) : make_header(out.header.stream())))
+    if (!(split ? make_source_prologue(out.source.stream(), file, settings.form)
+                : make_header(out.header.stream(), settings.uint32_words)))
         return cant_write(out.definitions_path());
     const uint64_t banner = out.header.size();
 
@@ -334,6 +339,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     text_sink sink(out.definitions(), UINT64_MAX);
     picture_queue queue(files, settings.read);
     data_file data{out.definitions_path(), out, sink, out.words(UINT64_MAX)};
+    data.uint32_words = settings.uint32_words;
     bool failed = false;
     for (size_t i = 0; i < files.size() && !failed; ++i) {
         append_image(data, files[i], queue.next());
@@ -341,7 +347,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     }
     sink.flush();
     const bool whole = release(data, true) && !failed;
-    if (whole && split && !make_declarations_header(out.header.stream(), file, data.declarations))
+    if (whole && split && !make_declarations_header(out.header.stream(), file, data.declarations, settings.uint32_words))
         return cant_write(file);
     if (whole) {
         const std::string not_placed = out.commit();

@@ -10,8 +10,8 @@
 namespace {
 
 constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false}, {"--asm", false},
-                                   {"--name", true},       {"--quiet", false},     {"--help", false},
-                                   {"--version", false}};
+                                   {"--uint32", false},     {"--name", true},       {"--quiet", false},
+                                   {"--help", false},       {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -23,6 +23,7 @@ constexpr program_texts texts = {
     "  --background RRGGBB   composite pixels that have alpha over this colour (hexadecimal)\n"
     "  --split               declarations in logo.h, definitions in logo.c\n"
     "  --asm                 as --split, the words in logo.c as assembler data for GCC and Clang\n"
+    "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
     "  --quiet               print error lines only\n"
     "  --help                show this help\n"
@@ -59,6 +60,7 @@ bool run(int argc, char** argv)
     settings.form = line.options.contains("--asm")     ? data_form::assembler
                     : line.options.contains("--split") ? data_form::split
                                                        : data_form::header;
+    settings.uint32_words = line.options.contains("--uint32");
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;
