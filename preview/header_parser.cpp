@@ -179,11 +179,11 @@ bool header_parser::next_image(image_declaration& image)
         return next_line(line);  // gives the reason
     }
     // A header made with --uint32: the include its arrays need, once,
-    // before the first image.
-    if (declared_.empty() && line == header_text::uint32_include) {
+    // before the first image, if there is one (a data.h whose first picture
+    // failed has none).
+    if (declared_.empty() && array_prefix_ == header_text::array_prefix && line == header_text::uint32_include) {
         array_prefix_ = header_text::uint32_array_prefix;
-        if (!expect("", "expected a blank line") || !next_line(line))
-            return false;
+        return expect("", "expected a blank line") && next_image(image);
     }
     std::string_view rest = line;
     if (!rest.starts_with(size_prefix))

@@ -79,6 +79,8 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel -a --uint32 ab.bmp ab2.png >/dev/null && vantrel-preview data.h",
          "Loading data.h\nWriting ab.png\nWriting ab2.png\nDone\n",
          {{"data.h", banner_text + "#include <stdint.h>\n\n" + as_uint32(ab_header.substr(banner_text.size()) + ab2)}}},
+        {"vantrel -a --uint32 cut.png >/dev/null; vantrel-preview data.h", "Loading data.h\nDone\n",
+         {{"data.h", banner_text + "#include <stdint.h>\n\n"}}},
         {"vantrel --split -a ab.bmp cut.png", "Making data.h\nMaking data.c\nLoading ab.bmp\nWriting ab\nLoading cut.png\n"
          "error: truncated PNG file\n", {{"data.h", ""}, {"data.c", ""}}},
         {"vantrel --asm late.png", "Loading late.png\nWriting late.h\nWriting late.c\nWriting late\nerror: wrong PNG format\n",
