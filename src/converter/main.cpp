@@ -10,8 +10,8 @@
 namespace {
 
 constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false}, {"--asm", false},
-                                   {"--uint32", false},     {"--name", true},       {"--quiet", false},
-                                   {"--help", false},       {"--version", false}};
+                                   {"--uint32", false},    {"--name", true},       {"--quiet", false},
+                                   {"--help", false},      {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
