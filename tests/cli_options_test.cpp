@@ -73,14 +73,16 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel --split ab.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab.c\nWriting ab\nDone\n",
          {{"ab.h", declarations("AB_H", "ab", 4)}, {"ab.c", banner_text + "#include \"ab.h\"\n\n" + ab_header.substr(banner_text.size())}}},
         // uint32_t words, for targets whose int has 16 bits, in every form;
-        // the preview reads the header form back.
-        {"vantrel --split --uint32 ab.bmp >/dev/null", "", {{"ab.h", declarations("AB_H", "ab", 4, true)},
-         {"ab.c", banner_text + "#include \"ab.h\"\n\n" + as_uint32(ab_header.substr(banner_text.size()))}}},
-        {"vantrel -a --uint32 ab.bmp ab2.png >/dev/null && vantrel-preview data.h",
-         "Loading data.h\nWriting ab.png\nWriting ab2.png\nDone\n",
-         {{"data.h", banner_text + "#include <stdint.h>\n\n" + as_uint32(ab_header.substr(banner_text.size()) + ab2)}}},
-        {"vantrel -a --uint32 cut.png >/dev/null; vantrel-preview data.h", "Loading data.h\nDone\n",
-         {{"data.h", banner_text + "#include <stdint.h>\n\n"}}},
+        // the preview reads the header form back, with no image too.
+        {"vantrel --split --uint32 ab.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab.c\nWriting ab\nDone\n",
+         {{"ab.h", declarations("AB_H", "ab", 4, true)},
+          {"ab.c", banner_text + "#include \"ab.h\"\n\n" + as_uint32(ab_header.substr(banner_text.size()))}}},
+        {"vantrel -a --uint32 --name u.h ab.bmp ab2.png", "Making u.h\nLoading ab.bmp\nWriting ab\nLoading ab2.png\nWriting ab2\nDone\n",
+         {{"u.h", banner_text + "#include <stdint.h>\n\n" + as_uint32(ab_header.substr(banner_text.size()) + ab2)}}},
+        {"vantrel-preview u.h", "Loading u.h\nWriting ab.png\nWriting ab2.png\nDone\n"},
+        {"vantrel -a --uint32 --name v.h cut.png", "Making v.h\nLoading cut.png\nerror: truncated PNG file\n",
+         {{"v.h", banner_text + "#include <stdint.h>\n\n"}}},
+        {"vantrel-preview v.h", "Loading v.h\nDone\n"},
         {"vantrel --split -a ab.bmp cut.png", "Making data.h\nMaking data.c\nLoading ab.bmp\nWriting ab\nLoading cut.png\n"
          "error: truncated PNG file\n", {{"data.h", ""}, {"data.c", ""}}},
         {"vantrel --asm late.png", "Loading late.png\nWriting late.h\nWriting late.c\nWriting late\nerror: wrong PNG format\n",
