@@ -30,9 +30,10 @@ std::string c_identifier(std::string_view image_name);
 // Writes text, flushed; false if it could not all be written.
 bool write_text(FILE* out, std::string_view text);
 
-// Writes the banner that opens every generated file; false if it could not
-// all be written.
-bool make_header(FILE* out);
+// Writes the banner that opens every generated file, and with uint32_words
+// the include of <stdint.h> that the header form's uint32_t arrays need;
+// false if it could not all be written.
+bool make_header(FILE* out, bool uint32_words = false);
 
 // What a run writes for each picture: a header that defines the data
 // (the first form, included from one file of a program), or a header of
@@ -82,12 +83,14 @@ struct picture_rows {
 // prints "Writing <image name>" (a progress line, console.h) and appends the
 // image's declarations to out. Returns false as soon as a write fails (the
 // stream's error flag stays set) or a row does not come.
-bool make_data(FILE* out, std::string& name, const picture_rows& image);
+// With uint32_words the arrays are uint32_t rather than unsigned int, for
+// targets whose int has 16 bits.
+bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uint32_words = false);
 
 // The definitions alone, for the image name given, into a text sink
 // (text_sink.h), which may still hold or be writing some of them when this
 // returns; false if the picture's rows or a write failed.
-bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image);
+bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image, bool uint32_words = false);
 
 // The assembler form: the picture's words into the word files, and the
 // image recorded for the source; false if the rows or a write failed.
@@ -100,9 +103,12 @@ std::string assembler_source(const word_files& words, std::string_view stem);
 // The split forms' header: the banner, an include guard named after the
 // header's file name, and between C linkage braces for C++, the extern
 // declarations of every image in it (extern_declarations), which keep the
-// array's size so that sizeof works.
-std::string extern_declarations(const std::string& name, const picture_rows& image);
-bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations);
+// array's size so that sizeof works. The arrays are unsigned int, and the
+// header stops compiling with an #error where that is not 32 bits, or with
+// uint32_words uint32_t, with the include of <stdint.h> in its place.
+std::string extern_declarations(const std::string& name, const picture_rows& image, bool uint32_words = false);
+bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations,
+                              bool uint32_words = false);
 
 // What opens a split form's source, after the banner: the include of its
 // header (by its name alone: the two stand side by side) and, for the
@@ -119,6 +125,7 @@ struct run_settings {
     std::string output_dir;  // where the headers go; empty: beside each file (data.h: the current directory)
     std::string combined_name = "data.h";
     data_form form = data_form::header;
+    bool uint32_words = false;  // uint32_t arrays (--uint32) rather than unsigned int
     read_options read;
     bool list = false;
 };

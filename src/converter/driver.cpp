@@ -107,6 +107,7 @@ struct data_file {
     data_form form;
     text_sink& sink;
     word_files* words = nullptr;  // the assembler form's
+    bool uint32_words = false;
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -162,8 +163,8 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
         const picture_rows rows = rows_of(*picture);
         const bool written = data.form == data_form::assembler
                                  ? write_assembler_data(planned.name, rows, *data.words)
-                                 : write_declarations(data.sink, planned.name, rows);
-        p.declarations = extern_declarations(planned.name, rows);
+                                 : write_declarations(data.sink, planned.name, rows, data.uint32_words);
+        p.declarations = extern_declarations(planned.name, rows, data.uint32_words);
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
         p.failed = !written;  // which image a failed write hit shows once all writes are done
@@ -183,7 +184,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     if (!picture)
         return false;
     const output_names& names = planned.out;
-    output_set out(names, settings.form);
+    output_set out(names, settings.form, settings.uint32_words);
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     progress("Writing %s\n", names.header.c_str());
@@ -195,11 +196,12 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     word_files* words = nullptr;
     switch (settings.form) {
     case data_form::header:
-        written = make_header(out.definitions()) && make_data(out.definitions(), name, rows);
+        written = make_header(out.definitions(), settings.uint32_words) &&
+                  make_data(out.definitions(), name, rows, settings.uint32_words);
         break;
     case data_form::split:
         written = make_source_prologue(out.definitions(), names.header, settings.form) &&
-                  make_data(out.definitions(), name, rows);
+                  make_data(out.definitions(), name, rows, settings.uint32_words);
         break;
     case data_form::assembler:
         progress("Writing %s\n", planned.name.c_str());
@@ -213,7 +215,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
         return cant_write(names.stem + (words->little->ok() ? ".be.bin" : ".le.bin"));
     if (!written)
         return cant_write(out.definitions_path());
-    const std::string failed = out.commit(extern_declarations(planned.name, rows));
+    const std::string failed = out.commit(extern_declarations(planned.name, rows, settings.uint32_words));
     return failed.empty() || cant_write(failed);
 }
 
@@ -244,12 +246,12 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     progress("Making %s\n", names.header.c_str());
     if (form != data_form::header)
         progress("Making %s\n", names.source.c_str());
-    output_set out(names, form);
+    output_set out(names, form, settings.uint32_words);
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     // Without the whole banner there is nothing to keep: data.h stays as it
     // was. The assembler form's source is written whole at the end.
-    const bool begun = form == data_form::header  ? make_header(out.definitions())
+    const bool begun = form == data_form::header  ? make_header(out.definitions(), settings.uint32_words)
                        : form == data_form::split ? make_source_prologue(out.definitions(), names.header, form)
                                                   : true;
     if (!begun)
@@ -265,7 +267,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     text_sink& sink = words ? *words->little : *text;
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
-    data_file data{words ? words_path : out.definitions_path(), form, sink, words};
+    data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

@@ -10,8 +10,9 @@
 namespace {
 
 constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false},
-                                   {"--asm", false},       {"--name", true},       {"--quiet", false},
-                                   {"--list-outputs", false}, {"--help", false},   {"--version", false}};
+                                   {"--asm", false},       {"--uint32", false},    {"--name", true},
+                                   {"--quiet", false},     {"--list-outputs", false}, {"--help", false},
+                                   {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -24,6 +25,7 @@ constexpr program_texts texts = {
     "  --split               declarations in logo.h, definitions in logo.c\n"
     "  --asm                 as --split, the words in binary files (logo.<hash>.le.bin, .be.bin)\n"
     "                        that logo.c pulls in as assembler data, for GCC and Clang\n"
+    "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
     "  --quiet               print error lines only\n"
     "  --list-outputs        print the files the run would write, and their identifiers; write nothing\n"
@@ -64,6 +66,7 @@ bool run(int argc, char** argv)
                     : line.options.contains("--split") ? data_form::split
                                                        : data_form::header;
     settings.list = line.options.contains("--list-outputs");
+    settings.uint32_words = line.options.contains("--uint32");
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;

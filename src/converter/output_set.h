@@ -27,7 +27,11 @@
 
 class output_set {
 public:
-    output_set(const output_names& names, data_form form) : names_(names), form_(form) {}
+    // With uint32_words, the split forms' header declares uint32_t arrays.
+    output_set(const output_names& names, data_form form, bool uint32_words)
+        : names_(names), form_(form), uint32_words_(uint32_words)
+    {
+    }
     ~output_set();
     output_set(const output_set&) = delete;
     output_set& operator=(const output_set&) = delete;
@@ -64,6 +68,7 @@ private:
 
     output_names names_;
     data_form form_;
+    bool uint32_words_;
     output_file header_, source_, little_, big_;
     std::unique_ptr<text_sink> little_sink_, big_sink_;
     word_files words_;
