@@ -31,7 +31,7 @@ bool cant_write(const std::string& file)
 
 std::string error_line(image_error error, image_format format, const char* path)
 {
-    const std::string kind = format == image_format::png ? "PNG" : "BMP";
+    const std::string kind = format_name(format);
     switch (error) {
     case image_error::none:
         return "";
@@ -43,6 +43,8 @@ std::string error_line(image_error error, image_format format, const char* path)
         return "error: wrong " + kind + " format\n";
     case image_error::unsupported:
         return "error: unsupported " + kind + " format\n";
+    case image_error::unsupported_format:
+        return "error: unsupported format " + kind + "\n";
     case image_error::truncated:
         return "error: truncated " + kind + " file\n";
     case image_error::too_large:

@@ -105,14 +105,21 @@
 
 #include "byte_source.h"
 
-enum class image_format { bmp, png };
+// The formats read, then those recognised but not read (yet): a file of
+// one of these fails as unsupported_format rather than as a broken bitmap.
+enum class image_format { bmp, png, qoi, tga, jpeg, gif, webp, tiff, ico, cur, psd, heif, avif, jxl, pdf, svg, xml };
+
+// "BMP", "PNG", "QOI", "TGA", "JPEG", "GIF", "WebP", ...: the name messages
+// give a format.
+const char* format_name(image_format format);
 
 enum class image_error {
     none,
     cant_open,      // missing, unreadable, or not a regular file
     read_failed,    // the system reported an error while reading
     bad_format,     // not a picture of its format, or one that breaks it
-    unsupported,    // a valid bitmap in a layout this reader does not decode
+    unsupported,    // a valid picture in a layout its reader does not decode
+    unsupported_format,  // a file of a format no reader here takes
     truncated,      // the data ends before the picture does
     too_large,      // dimensions beyond the limits above
     out_of_memory,  // a buffer, or anything else, could not be allocated
@@ -197,13 +204,19 @@ private:
 
 // Reads and checks the headers of the picture that source holds, which must
 // outlive the reader. On failure returns null with error set; format says
-// which reader took the file either way.
-std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error);
+// which reader took the file either way, or which format it was found to
+// be when none takes it. name, the file's name, is only a hint, for a TGA
+// file without the footer that would say what it is; null takes the name
+// the source was opened by, if any.
+std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error,
+                                         const char* name = nullptr);
 
-// The two readers that open_image chooses between, given the source and
-// its first bytes, all of a small file, read with one call.
+// The readers that open_image chooses between, given the source and its
+// first bytes, all of a small file, read with one call.
 std::unique_ptr<image_reader> open_bmp(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t> head, image_error& error);
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
 // is given; then each pixel with alpha is composited over it, each channel
