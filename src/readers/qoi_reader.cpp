@@ -16,6 +16,7 @@ namespace {
 
 constexpr size_t header_size = 14;
 constexpr uint8_t end_marker[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+constexpr uint64_t max_run = 62;
 
 struct rgba {
     uint8_t r = 0, g = 0, b = 0, a = 255;
@@ -46,8 +47,8 @@ public:
         return image_error::none;
     }
 
-    // The end marker must follow the last pixel's op. A run may reach past
-    // the last pixel, as encoders end a picture's last run so.
+    // The end marker must follow the last pixel's op. What a run holds past
+    // the last pixel is dropped, as QOI's own decoder drops it.
     image_error finish() override
     {
         for (size_t i = 0; i < sizeof end_marker; ++i) {
@@ -113,7 +114,7 @@ private:
             pixel_.r = uint8_t(pixel_.r + green - 8 + (second >> 4));
             pixel_.g = uint8_t(pixel_.g + green);
             pixel_.b = uint8_t(pixel_.b + green - 8 + (second & 15));
-        } else {  // RUN of 1..62: this pixel and as many more as the low bits say
+        } else {  // RUN of 1..max_run: this pixel and as many more as the low bits say
             run_ = op & 63u;
         }
         seen_[(pixel_.r * 3 + pixel_.g * 5 + pixel_.b * 7 + pixel_.a * 11) % 64] = pixel_;
@@ -152,5 +153,12 @@ std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t>
     }
     if (error = check_size(width, height); error != image_error::none)
         return nullptr;
+    // No op gives more than 62 pixels: a file too short to hold the
+    // picture fails here, before memory is taken for its words.
+    if (const uint64_t ops = source.size() - std::min<uint64_t>(source.size(), header_size + sizeof end_marker);
+        ops * max_run < uint64_t{width} * height) {
+        error = image_error::truncated;
+        return nullptr;
+    }
     return std::make_unique<qoi_rows>(source, std::move(head), width, height, channels);
 }
