@@ -1,6 +1,6 @@
 // Pictures of over a million pixels through every way a run reads them:
-// PNG of 8 and 16 bits, interlaced and not, and bitmaps stored bottom-up,
-// top-down and as RLE8. At that size rows are decoded on a thread of their
+// PNG of 8 and 16 bits, interlaced and not, bitmaps stored bottom-up,
+// top-down and as RLE8, a bottom-up RLE TGA and a QOI file. At that size rows are decoded on a thread of their
 // own, through a ring that wraps around, while the rows already done are
 // taken; every word is compared with the picture the file was made from.
 #include <gtest/gtest.h>
@@ -94,6 +94,32 @@ big_picture rle8_bitmap()
     return p;
 }
 
+// A bottom-up run-length TGA of stored packets of 128 pixels, which run
+// across rows, with the footer that tells it from a bitmap.
+bytes rle_tga(const rendering& r)
+{
+    bytes f = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8), uint8_t(height), uint8_t(height >> 8), 24, 0};
+    for (int i = 0, n = width * height; i < n; ++i) {
+        if (i % 128 == 0)
+            f.push_back(uint8_t(std::min(n - i, 128) - 1));
+        const size_t at = size_t((height - 1 - i / width) * width + i % width) * 4;
+        f.insert(f.end(), {uint8_t(r.rgba[at + 2]), uint8_t(r.rgba[at + 1]), uint8_t(r.rgba[at])});
+    }
+    const std::string footer = "TRUEVISION-XFILE.";
+    f.insert(f.end(), 8, 0), f.insert(f.end(), footer.begin(), footer.end() + 1);
+    return f;
+}
+
+// A QOI file of one RGB op a pixel, long past the first read.
+bytes qoi(const rendering& r)
+{
+    bytes f = {'q', 'o', 'i', 'f', 0, 0, uint8_t(width >> 8), uint8_t(width), 0, 0, uint8_t(height >> 8), uint8_t(height), 3, 0};
+    for (size_t at = 0; at < r.rgba.size(); at += 4)
+        f.insert(f.end(), {0xfe, uint8_t(r.rgba[at]), uint8_t(r.rgba[at + 1]), uint8_t(r.rgba[at + 2])});
+    f.insert(f.end(), 7, 0), f.push_back(1);
+    return f;
+}
+
 TEST(BigPicture, ComesThroughEveryPathWordForWord)
 {
     const rendering shallow = pattern_rendering(false), deep = pattern_rendering(true);
@@ -105,6 +131,8 @@ TEST(BigPicture, ComesThroughEveryPathWordForWord)
         {"bottom-up", make_bmp({.width = width, .height = height}), shallow},
         {"top-down", make_bmp({.width = width, .height = -height}), shallow},
         rle8_bitmap(),
+        {"tga-rle", rle_tga(shallow), shallow},
+        {"qoi", qoi(shallow), shallow},
     };
     for (const big_picture& p : pictures) {
         SCOPED_TRACE(p.name);

@@ -239,7 +239,8 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
 // out_of_memory or a whole picture, and leaves nothing allocated behind.
 TEST_F(Reader, RunningOutOfMemoryLeavesNothingBehind)
 {
-    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({}), read_bytes("pngsuite/basi6a16.png")}) {
+    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({}), read_bytes("pngsuite/basi6a16.png"),
+                              read_bytes("tga/pil-rle-rgba-w4.tga"), read_bytes("qoi/ff-rgba-smooth-w17.qoi")}) {
         for (int n = 1;; ++n) {
             const long before = allocations.live;
             auto source = std::make_unique<memory_source>(file);

@@ -207,7 +207,7 @@ inline std::vector<uint32_t> words_of(const rendering& r, const rgb* background 
 // A source that reads another, which the test keeps.
 class borrowed_source final : public byte_source {
 public:
-    explicit borrowed_source(byte_source& source) : byte_source(source.size()), source_(source) {}
+    explicit borrowed_source(byte_source& source) : byte_source(source.size(), source.name()), source_(source) {}
     image_error read(uint64_t offset, size_t count, uint8_t* dest) override { return source_.read(offset, count, dest); }
 
 private:
