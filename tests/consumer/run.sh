@@ -126,13 +126,15 @@ done
 
 # The C++ project without C: its data sources compile as C++. With
 # add_subdirectory, where Vantrel's project enables C, it is only generated:
-# a source left to C has no rule there, which generating finds.
+# a source left to C has no rule there, which generating finds. (The vantrel
+# installed above spares it a build of its own.)
 dir="$work/build-cxx"
 cmake -S "$project/cxx" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "C++ only: the build failed"; }
 expect "$dir/show" "$first" "$icon"
 expect "$dir/show_all" "$over" "$icon"
-cmake -S "$project/cxx" -B "$dir-subdirectory" -G Ninja -DVANTREL_SOURCE="$source" >"$dir.log" 2>&1 ||
+cmake -S "$project/cxx" -B "$dir-subdirectory" -G Ninja -DVANTREL_SOURCE="$source" \
+    -DVANTREL_EXECUTABLE="$work/prefix/bin/vantrel" >"$dir.log" 2>&1 ||
     { cat "$dir.log"; fail "C++ only, subdirectory: generating failed"; }
 
 # Built for another processor, here Windows with MinGW-w64, the toolchain
