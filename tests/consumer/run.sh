@@ -97,7 +97,7 @@ show_all.dir/vantrel-headers/show_all/data.c.o show_headers.dir/show.c.o " ] || 
         for outputs in "show logo.h logo.c" "show_all data.h data.c" "show_headers logo.h" "parts sprites.h sprites.c"; do
             set -- $outputs
             cmake --build "$dir" --target "$1" >"$dir.log" 2>&1 && fail "$what: a bad picture built"
-            grep -q 'error: wrong BMP format' "$dir.log" || { cat "$dir.log"; fail "$what: no error line"; }
+            grep -q '^error: .*wrong BMP format' "$dir.log" || { cat "$dir.log"; fail "$what: no error line"; }
             for file in "${@:2}"; do
                 [ ! -e "$headers/$1/$file" ] || fail "$what: a stale or partial $1/$file"
             done
