@@ -216,6 +216,7 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
         {rle(1, 2, 2, {4, 1, 0, 2, 0, 1, 0, 1}), none, {0, 0, 1, 1}},  // a run past the edge ends there
         {rle(1, 2, 1, {0, 2, 2, 0, 0, 1}), none, {0, 0}},            // delta to the right edge
         {rle(1, 4, 2, {0, 2, 5, 0}), fault, {}},                    // delta past the right edge
+        {rle(1, 4, 1, {0, 2, 0, 1}), fault, {}},                    // delta above the top row
         {rle(1, 4, 1, {4, 1, 0, 0, 1, 1}), fault, {}},              // run above the top row
         {rle(1, 4, 1, {0, 4, 1, 2, 3, 17}), fault, {}},             // index past the palette
         {rle(2, 1, 1, {2, 0x1f}, 15), fault, {}},                   // the same, past the right edge
