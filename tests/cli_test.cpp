@@ -25,8 +25,6 @@ TEST_F(Cli, RunsAsTranscribed)
         {"vantrel -all ab.bmp odd.bmp top.bmp", "Making data.h\nLoading ab.bmp\nWriting ab\nLoading odd.bmp\nWriting odd\n"
          "Loading top.bmp\nWriting top\nDone\n", {{"data.h", ab_header + odd_text + top_text}, {"ab.h", ""}}},
         {"vantrel -a", "Making data.h\nDone\n", {{"data.h", banner_text}}},
-        {"vantrel big.bmp", "Loading big.bmp\nWriting big.h\nWriting big\nDone\n",
-         {{"big.h", banner_text + expected_declarations("big", 1100, 1024, words_of(big))}}},
         {"vantrel wall.bmp", "Loading wall.bmp\nerror: can't write file wall.h\n"},
     };
     // An image whose identifiers data.h already declares; ab declares ab_x.
