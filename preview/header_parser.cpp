@@ -8,8 +8,7 @@
 
 namespace {
 
-using header_text::array_prefix, header_text::identifier_char, header_text::max_dimension, header_text::max_pixels,
-    header_text::size_prefix;
+using header_text::identifier_char, header_text::max_dimension, header_text::max_pixels, header_text::size_prefix;
 // "0x" and eight digits: no word is shorter, whatever separates it.
 constexpr uint64_t min_word_text = 10;
 
@@ -95,7 +94,7 @@ bool header_parser::next_line(std::string_view& line)
 // such, anything else gets the reason given.
 bool header_parser::unexpected(std::string_view line, const std::string& reason)
 {
-    for (const std::string_view prefix : {size_prefix, array_prefix})
+    for (const std::string_view prefix : {size_prefix, array_prefix_})
         if (line.starts_with(prefix)) {
             line.remove_prefix(prefix.size());
             const std::string_view name = take_identifier(line);
@@ -149,9 +148,9 @@ bool header_parser::read_size(std::string_view line, const std::string& name, ui
 bool header_parser::check_array(std::string_view line, const image_declaration& image)
 {
     std::string_view rest = line;
-    if (!rest.starts_with(array_prefix))
+    if (!rest.starts_with(array_prefix_))
         return unexpected(line, "missing declaration " + image.id);
-    rest.remove_prefix(array_prefix.size());
+    rest.remove_prefix(array_prefix_.size());
     if (take_identifier(rest) != image.id)
         return unexpected(line, "missing declaration " + image.id);
     uint64_t count = 0;
@@ -178,6 +177,13 @@ bool header_parser::next_image(image_declaration& image)
         if (text_.finished())
             return false;  // the end, between two images
         return next_line(line);  // gives the reason
+    }
+    // A header made with --uint32: the include its arrays need, once,
+    // before the first image, if there is one (a data.h whose first picture
+    // failed has none).
+    if (declared_.empty() && array_prefix_ == header_text::array_prefix && line == header_text::uint32_include) {
+        array_prefix_ = header_text::uint32_array_prefix;
+        return expect("", "expected a blank line") && next_image(image);
     }
     std::string_view rest = line;
     if (!rest.starts_with(size_prefix))

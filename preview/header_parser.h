@@ -2,7 +2,8 @@
 // one row at a time, so that no picture has to be held whole.
 //
 // The text must be laid out exactly as the converter writes it, with LF or
-// CR LF line ends: the banner, then for each image its two dimensions, a
+// CR LF line ends: the banner (with --uint32 followed by the include of
+// <stdint.h> and a blank line), then for each image its two dimensions, a
 // blank line, the array's opening line, one line of words per row and the
 // closing "};" with a blank line after it. Anything else stops the parser
 // with a message that names the file and the line.
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "header_text.h"
 #include "text_source.h"
 
 struct image_declaration {
@@ -53,6 +55,9 @@ private:
     std::string error_;
     std::set<std::string, std::less<>> declared_;
     uint32_t width_ = 0, rows_left_ = 0;
+    // "const unsigned int ", or "const uint32_t " after the include of
+    // <stdint.h> that opens a header made with --uint32
+    std::string_view array_prefix_ = header_text::array_prefix;
 };
 
 #endif

@@ -1,6 +1,7 @@
 // vantrel-preview: turns the headers the converter wrote back into PNG
 // pictures, one per image, named after its identifier, in the current
 // directory.
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <set>
@@ -10,6 +11,7 @@
 #include "colour.h"
 #include "command_line.h"
 #include "console.h"
+#include "file_identity.h"
 #include "header_parser.h"
 #include "output_file.h"
 #include "png_writer.h"
@@ -42,9 +44,23 @@ bool write_png(FILE* out, header_parser& parser, const image_declaration& image)
     return parser.end_image() && png.finish();
 }
 
+// What a run has read and written: the headers given, and the pictures
+// so far. A picture may replace neither a header, which it would destroy,
+// perhaps before it is read, nor another picture of the run (identifiers
+// that differ only in case name one file on Windows).
+struct run_files {
+    std::vector<file_key> headers, pictures;
+    std::set<std::string> ids;
+};
+
+bool among(const std::vector<file_key>& files, const file_key& key)
+{
+    return std::any_of(files.begin(), files.end(), [&](const file_key& f) { return same_file(f, key); });
+}
+
 // Every image in the header, each written before the next is read. The
 // first failure stops it; the PNGs already written stay.
-bool preview(const std::string& file, const std::string& output_dir, std::set<std::string>& written)
+bool preview(const std::string& file, const std::string& output_dir, run_files& written)
 {
     progress("Loading %s\n", file.c_str());
     text_source text;
@@ -55,15 +71,15 @@ bool preview(const std::string& file, const std::string& output_dir, std::set<st
         return fail(parser.error());
     image_declaration image;
     while (parser.next_image(image)) {
-        if (!written.insert(image.id).second)
-            return fail("duplicate image name " + image.id);
         const std::string png = in_directory(output_dir, image.id + ".png");
+        const file_key key = key_of(png);
+        if (!written.ids.insert(image.id).second || among(written.pictures, key))
+            return fail("duplicate image name " + image.id);
         progress("Writing %s\n", png.c_str());
         output_file out;
-        // A picture put in place over the header it comes from (a header
-        // named img.png, or a link to it) would destroy it.
-        const bool done = out.open(png, output_file::binary) && !out.replaces(file.c_str()) &&
+        const bool done = !among(written.headers, key) && out.open(png, output_file::binary) &&
                           write_png(out.stream(), parser, image) && out.commit();
+        written.pictures.push_back(key_of(png));
         if (!parser.error().empty())
             return fail(parser.error());
         if (!done)
@@ -91,7 +107,9 @@ bool run(int argc, char** argv)
     std::string output_dir;
     if (bool ok = true; !common_options(line, texts, program, true, output_dir, ok))
         return ok;
-    std::set<std::string> written;
+    run_files written;
+    for (const char* file : line.files)
+        written.headers.push_back(key_of(file));
     for (const char* file : line.files)
         if (!preview(file, output_dir, written))
             return false;

@@ -14,13 +14,24 @@ bytes ab_png(uint32_t width = 2, uint32_t height = 2, uint8_t last_index = 3)
                  chunk("tRNS", {0}), chunk("IDAT", zlib_stored(unfiltered(rows))), chunk("IEND", {})});
 }
 
-// The header of the split forms for one image.
-std::string declarations(const std::string& guard, const std::string& id, int words)
+// The text as --uint32 writes it: the arrays' type alone differs.
+std::string as_uint32(const std::string& text)
 {
-    return banner_text + "#ifndef VANTREL_" + guard + "\n#define VANTREL_" + guard +
-           "\n\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\nextern const unsigned short int " + id +
+    return std::regex_replace(text, std::regex("const unsigned int "), "const uint32_t ");
+}
+
+// The header of the split forms for one image: the arrays unsigned int,
+// which the header checks has 32 bits, or with --uint32, uint32_t.
+std::string declarations(const std::string& guard, const std::string& id, int words, bool uint32 = false)
+{
+    const std::string text = banner_text + "#ifndef VANTREL_" + guard + "\n#define VANTREL_" + guard + "\n\n" +
+           (uint32 ? "#include <stdint.h>\n" : "#ifndef __INT_MAX__\n#include <limits.h>\n#endif\n"
+                     "#if defined(__INT_MAX__) ? __INT_MAX__ != 0x7fffffff : UINT_MAX != 0xffffffff\n"
+                     "#error \"unsigned int is not 32 bits here: convert with vantrel --uint32\"\n#endif\n") +
+           "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\nextern const unsigned short int " + id +
            "_x;\nextern const unsigned short int " + id + "_y;\nextern const unsigned int " + id + "[" +
            std::to_string(words) + "];\n\n#ifdef __cplusplus\n}\n#endif\n\n#endif\n";
+    return uint32 ? as_uint32(text) : text;
 }
 
 TEST_F(Cli, ReadsPngAndTakesOptions)
@@ -61,6 +72,17 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         // definitions; a failure leaves neither, since the two must agree.
         {"vantrel --split ab.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab.c\nWriting ab\nDone\n",
          {{"ab.h", declarations("AB_H", "ab", 4)}, {"ab.c", banner_text + "#include \"ab.h\"\n\n" + ab_header.substr(banner_text.size())}}},
+        // uint32_t words, for targets whose int has 16 bits, in every form;
+        // the preview reads the header form back, with no image too.
+        {"vantrel --split --uint32 ab.bmp", "Loading ab.bmp\nWriting ab.h\nWriting ab.c\nWriting ab\nDone\n",
+         {{"ab.h", declarations("AB_H", "ab", 4, true)},
+          {"ab.c", banner_text + "#include \"ab.h\"\n\n" + as_uint32(ab_header.substr(banner_text.size()))}}},
+        {"vantrel -a --uint32 --name u.h ab.bmp ab2.png", "Making u.h\nLoading ab.bmp\nWriting ab\nLoading ab2.png\nWriting ab2\nDone\n",
+         {{"u.h", banner_text + "#include <stdint.h>\n\n" + as_uint32(ab_header.substr(banner_text.size()) + ab2)}}},
+        {"vantrel-preview u.h", "Loading u.h\nWriting ab.png\nWriting ab2.png\nDone\n"},
+        {"vantrel -a --uint32 --name v.h cut.png", "Making v.h\nLoading cut.png\nerror: truncated PNG file\n",
+         {{"v.h", banner_text + "#include <stdint.h>\n\n"}}},
+        {"vantrel-preview v.h", "Loading v.h\nDone\n"},
         {"vantrel --split -a ab.bmp cut.png", "Making data.h\nMaking data.c\nLoading ab.bmp\nWriting ab\nLoading cut.png\n"
          "error: truncated PNG file\n", {{"data.h", ""}, {"data.c", ""}}},
         {"vantrel --asm late.png", "Loading late.png\nWriting late.h\nWriting late.c\nWriting late\nerror: wrong PNG format\n",
@@ -82,17 +104,24 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel ab.bmp ab2.png ./ab.png", "error: duplicate header ./ab.h\n", {{"ab.h", ""}}},
         {"vantrel ab.bmp ./ab.bmp", failing + "Loading ./ab.bmp\nWriting ./ab.h\nWriting ./ab\nDone\n", {{"ab.h", ab_header}}},
         // A wrong option stops the run before anything is read or written.
-        {"vantrel --output-dir none ab.bmp", "error: can't write file none\n", {{"ab.h", ""}}},
+        {"vantrel --output-dir none ab.bmp", "error: no directory none\n", {{"ab.h", ""}}},
+        {"vantrel --output-dir= ab.bmp", "error: missing value for --output-dir\n"},
+        {"vantrel --split --asm ab.bmp", "error: --split and --asm exclude each other\n", {{"ab.h", ""}}},
+        // What a build asks for: the files a run would write, and nothing written.
+        {"vantrel --list-outputs --asm --output-dir gen ab.bmp ab2.png", "header gen/ab.h\nsource gen/ab.c\nidentifier ab\n"
+         "header gen/ab2.h\nsource gen/ab2.c\nidentifier ab2\n", {{"gen/ab2.h", ""}}},
+        {"vantrel --list-outputs -a --split --name p.h ab.bmp a-b.bmp", "header p.h\nsource p.c\nidentifier ab\n"
+         "identifier a_b\n", {{"p.h", ""}}},
         {"vantrel --outputdir gen ab.bmp", "error: unknown option --outputdir\n", {{"ab.h", ""}}},
         {"vantrel -a ab.bmp --background", "error: missing value for --background\n", {{"data.h", ""}}},
         {"vantrel ab.bmp ab2.png --background 00ff0", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
         {"vantrel --help=1", "error: unknown option --help=1\n"},
         {"vantrel-preview --output-dir gen ab2.h", "Loading ab2.h\nWriting gen/ab2.png\nDone\n"},
         // --quiet: the error lines alone, of either mode and either program.
-        {"vantrel --quiet ab.bmp late.png", "error: wrong PNG format\n", {{"ab.h", ab_header}, {"late.h", ""}}},
-        {"vantrel -a ab.bmp late.png --quiet", "error: wrong PNG format\n", {{"data.h", ab_header}}},
+        {"vantrel --quiet ab.bmp late.png", "error: late.png: wrong PNG format\n", {{"ab.h", ab_header}, {"late.h", ""}}},
+        {"vantrel -a ab.bmp late.png --quiet", "error: late.png: wrong PNG format\n", {{"data.h", ab_header}}},
         {"vantrel-preview --quiet ab2.h", ""},
-        {"vantrel-preview --output-dir none ab.h", "error: can't write file none\n"},
+        {"vantrel-preview --output-dir none ab.h", "error: no directory none\n"},
         {"vantrel-preview --bogus", "error: unknown option --bogus\n"},
     };
     check(runs);

@@ -1,6 +1,7 @@
 // The programs as a user sees them: what each command line prints, its
 // status, and the files it leaves. A failure stops a run at once; what was
 // written before it stays, and a header is complete or as it was before.
+#include "png_util.h"
 #include "transcript.h"
 
 namespace {
@@ -69,6 +70,8 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
     const std::string slow_reads = "strace -f -qq -o /dev/null -e trace=read -P slow.bmp -e inject=read:delay_enter=200000 ";
     const std::string old = "old\n", memory_limit = "ulimit -v 1000000 && ", file_limit = "ulimit -f 2000 && ";
     const std::string big_bytes = read_file(dir_ / "big.bmp");
+    write_file(dir_ / "text.png", join({png_signature, ihdr(1, 1, 8, 0), chunk("tEXt", bytes(70000, 'x')),
+                                        chunk("IDAT", zlib_stored({0, 7})), chunk("IEND", {})}));
     const std::string big_text = banner_text + expected_declarations("big", 1100, 1024, words_of(big));
     const std::string longest(251, 'a');  // with ".bmp", as long as a name may be
     std::vector<transcript> runs = {
@@ -95,14 +98,41 @@ TEST_F(Cli, KeepsHeadersWholeWhateverHappens)
         {"echo old >data.h && " + file_limit + "vantrel -a ab.bmp big.bmp", "Making data.h\nLoading ab.bmp\nWriting ab\nLoading big.bmp\nWriting big\n"
          "error: can't write file data.h\n", {{"data.h", ab_header}}},
         // A header that is its own input would destroy it as it replaced it.
-        {"cp big.bmp t1.bmp && ln -s t1.bmp t1.h && vantrel t1.bmp", "Loading t1.bmp\nerror: can't write file t1.h\n",
+        {"cp big.bmp t1.bmp && ln -s t1.bmp t1.h && vantrel t1.bmp", "error: can't write file t1.h\n",
          {{"t1.bmp", big_bytes}}},
-        {"cp big.bmp t2.bmp && ln t2.bmp t2.h && vantrel t2.bmp", "Loading t2.bmp\nerror: can't write file t2.h\n",
+        {"cp big.bmp t2.bmp && ln t2.bmp t2.h && vantrel t2.bmp", "error: can't write file t2.h\n",
          {{"t2.bmp", big_bytes}}},
-        {"cp big.bmp t3.h && ln -s t3.h t3.bmp && vantrel t3.bmp", "Loading t3.bmp\nerror: can't write file t3.h\n",
+        {"cp big.bmp t3.h && ln -s t3.h t3.bmp && vantrel t3.bmp", "error: can't write file t3.h\n",
          {{"t3.h", big_bytes}}},
-        {"cp big.bmp t4.bmp && ln -s t4.bmp data.h && vantrel -a t4.bmp", "Making data.h\nLoading t4.bmp\nerror: can't "
-         "write file data.h\n", {{"t4.bmp", big_bytes}}},
+        {"cp big.bmp t4.bmp && ln -s t4.bmp data.h && vantrel -a t4.bmp", "error: can't write file data.h\n", {{"t4.bmp", big_bytes}}},
+        // An output over a later input, found before anything is read: b2.h is a bitmap.
+        {"cp ab.bmp b2.bmp && cp ab.bmp b2.h && vantrel b2.bmp b2.h", "error: can't write file b2.h\n",
+         {{"b2.h", read_file(dir_ / "ab.bmp")}}},
+        // Two headers that are one file through a linked folder.
+        {"mkdir -p d && ln -s d l && cp ab.bmp d/x.bmp && cp ab.bmp d/x.png && vantrel d/x.bmp l/x.png",
+         "error: duplicate header l/x.h\n"},
+        // Ctrl-C while a split form's files are written leaves none of them
+        // half-made: the old ones stay, and no temporary file.
+        {"echo old >slow.h && echo old >slow.c && " + slow_reads + "timeout --preserve-status -s INT 0.5 vantrel --asm "
+         "slow.bmp; echo status $?", "status 130\n", {{"slow.h", old}, {"slow.c", old}}},
+        // The form's files agree whichever rename fails: the word files come
+        // first, under names of their own, then the header, then the source.
+        {"echo old >ab.h && echo old >ab.c && strace -f -qq -o /dev/null -e inject=rename:error=EIO:when=3 vantrel --quiet "
+         "--asm ab.bmp", "error: can't write file ab.h\n", {{"ab.h", old}, {"ab.c", old}}},
+        {file_limit + "vantrel --quiet -a --asm big.bmp", "error: can't write file data.le.bin\n"},
+        // A header whose name no #include can hold.
+        {"cp ab.bmp 'say \"hi\".bmp' && vantrel --split 'say \"hi\".bmp'", "error: can't #include file say \"hi\".h\n"},
+        // Declarations that did not change are left as they were, so that
+        // nothing that includes them is compiled again.
+        {"vantrel --split ab.bmp >/dev/null && touch -d @0 ab.h && vantrel --split ab.bmp >/dev/null && stat -c %Y ab.h", "0\n"},
+        // Two --asm runs at once that write one output from two pictures
+        // leave a source whose word files are there and agree with it.
+        {"mkdir -p o d2 && cp ab.bmp d2/big.bmp && for i in 1 2 3 4 5; do { vantrel --asm --output-dir o big.bmp & "
+         "vantrel --asm --output-dir o d2/big.bmp; wait $!; } >/dev/null && " VANTREL_CC " -c o/big.c -o big.o || exit 1; done", ""},
+        // A system error reading a PNG's chunk headers is a failed read, not
+        // a file cut short: the tEXt chunk puts them past the first read.
+        {"strace -f -qq -o /dev/null -e trace=read -P text.png -e inject=read:error=EIO:when=2 vantrel --quiet text.png",
+         "error: can't read file text.png\n"},
         // Two runs at once each put a whole header in place.
         {"vantrel big.bmp >/dev/null & vantrel big.bmp >/dev/null && wait $!", "", {{"big.h", big_text}}},
         {"vantrel -a big.bmp >/dev/null & vantrel -a big.bmp >/dev/null && wait $!", "", {{"data.h", big_text}}},
@@ -146,6 +176,8 @@ TEST_F(Cli, PreviewRefusesWhatVantrelDidNotWrite)
         // system could not write whole.
         {make + "cp ab.h ab.png && vantrel-preview ab.png", "Loading ab.png\nWriting ab.png\nerror: can't write file ab.png\n",
          {{"ab.png", ab_header}}},
+        {"vantrel -a ab.bmp >/dev/null && cp data.h ab.png && vantrel-preview data.h ab.png",
+         "Loading data.h\nWriting ab.png\nerror: can't write file ab.png\n", {{"ab.png", ab_header}}},
         {"vantrel -a ab.bmp >/dev/null && ln -s data.h ab.png && vantrel-preview data.h",
          "Loading data.h\nWriting ab.png\nerror: can't write file ab.png\n", {{"data.h", ab_header}}},
         {make + "{ { (ulimit -f 0 && exec vantrel-preview ab.h); echo $? >status; } | cat; exit $(cat status); }",
@@ -250,6 +282,10 @@ TEST_F(Cli, RunsAsWindowsRunsIt)
     if (linked)
         runs.push_back({"vantrel linked.bmp", "Loading linked.bmp\nWriting linked.h\nWriting linked\nDone\n",
                         {{"kept.h", banner_text + expected_declarations("linked", 2, 2, words_of(ab))}}});
+    // Two identifiers that differ in case name one picture here.
+    write_file(dir_ / "cases.h", banner_text + expected_declarations("a", 2, 2, words_of(ab)) +
+                                     expected_declarations("A", 2, 2, words_of(ab)));
+    runs.push_back({"vantrel-preview cases.h", "Loading cases.h\nWriting a.png\nerror: duplicate image name A\n"});
     const HANDLE held = CreateFileA((dir_ / "top.h").string().c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
     check(runs);
     CloseHandle(held);

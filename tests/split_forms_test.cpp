@@ -1,8 +1,9 @@
 // The split forms where a build meets them beyond the consumer project
 // (tests/consumer, which links one header from several C and C++ files):
-// optimised across files, and with unused images dropped; and the
-// assembler data, compiled for other processors, holding the words in each
-// one's byte order.
+// optimised across files, with unused images dropped, in strict C and C++
+// modes and with symbols that carry a leading underscore; the assembler
+// data, compiled for other processors, holding the words in each one's
+// byte order; and where int has 16 bits.
 #include "transcript.h"
 
 namespace {
@@ -21,17 +22,27 @@ TEST_F(Cli, SplitFormsLinkWithLtoAndDropUnusedImages)
     std::vector<std::string> compilers = {VANTREL_CC};
     if (run_in(dir_.path, "command -v clang").status == 0)
         compilers.push_back("clang");
+    // The assembler source names its word files by their path, here with a
+    // trigraph (which strict C17 and C++14 read in string literals) and a
+    // newline in it. A C++-only project compiles the sources as C++; some
+    // GCC ports put "_" in front of C's symbols, as -fleading-underscore
+    // does, which the program below then links to the C library's.
+    fs::create_directory(dir_ / "gen\nbuild?\?=1");
+    const std::string underscore = "-fleading-underscore -static -Wl,-u,printf,--defsym=main=_main,--defsym=_printf=printf";
     for (const std::string form : {"--split", "--asm"}) {
-        ASSERT_EQ(run_in(dir_.path, "vantrel " + form + " -a --name pics.h a.bmp b.bmp").status, 0);
+        ASSERT_EQ(run_in(dir_.path, "vantrel " + form + " -a --name pics.h --output-dir gen?build* a.bmp b.bmp").status, 0);
         for (const std::string& cc : compilers)
-            for (const std::string flags : {"-flto", "-ffunction-sections -fdata-sections -Wl,--gc-sections"}) {
+            for (const std::string flags : {"-flto", "-ffunction-sections -fdata-sections -Wl,--gc-sections", "-std=c17",
+                                            "-x c++ -std=c++14", underscore.c_str()}) {
+                if (flags == underscore && run_in(dir_.path, cc + " -dM -E - </dev/null | grep -q __clang__").status == 0)
+                    continue;  // a GCC option
                 SCOPED_TRACE(form + " " + cc + " " + flags);
                 const run_result built = run_in(dir_.path, cc + " -O2 -Wall -Wextra -Wpedantic -Werror " + flags +
-                                                               " main.c pics.c -o show");
+                                                               " -I gen?build* main.c gen?build*/pics.c -o show");
                 ASSERT_EQ(built.status, 0) << built.output.substr(0, 2000);
                 EXPECT_EQ(run_in(dir_.path, "./show").output, want);
                 // b, which nothing uses, is gone with its sizes.
-                if (flags != "-flto") {
+                if (flags.find("gc-sections") != std::string::npos) {
                     EXPECT_EQ(run_in(dir_.path, "nm show | awk '{print $NF}' | grep -cx 'b\\|b_x\\|b_y'").output, "0\n");
                 }
             }
@@ -83,6 +94,46 @@ TEST_F(Cli, AssemblerDataHoldsTheWordsInTheTargetsByteOrder)
     }
     if (tried == 0)
         GTEST_SKIP() << "no cross compiler";
+#endif
+}
+
+// Where int has 16 bits, an ATmega2560 run in simavr: with --uint32 every
+// form holds whole words, its arrays' sizeof counting 4 bytes to a word,
+// and without it the split forms' header refuses to compile rather than
+// cut the words to 16 bits.
+TEST_F(Cli, WordsStayWholeWhereIntHas16Bits)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the compilers are the build machine's";
+#else
+    if (run_in(dir_.path, "command -v avr-gcc && command -v simavr").status != 0)
+        GTEST_SKIP() << "no avr-gcc or simavr";  // CI installs them
+    write_file(dir_ / "a.bmp", make_bmp(odd));
+    // What the program prints on its serial port, simavr shows.
+    write_file(dir_ / "main.c",
+               std::string("#include <avr/interrupt.h>\n#include <avr/sleep.h>\n#include <stdio.h>\n#include \"a.h\"\n"
+                           "static int put(char c, FILE* f) { (void)f; while (!(UCSR0A & 1 << UDRE0)) {} UDR0 = c; return 0; }\n"
+                           "static FILE port = FDEV_SETUP_STREAM(put, NULL, _FDEV_SETUP_WRITE);\n"
+                           "int main(void) { UCSR0B = 1 << TXEN0; fprintf(&port, \"%u %08lx\\n\", (unsigned)sizeof a, "
+                           "(unsigned long)a[1]); cli(); sleep_mode(); }\n"));
+    char want[32];
+    std::snprintf(want, sizeof want, "%zu %08x", words_of(odd).size() * 4, words_of(odd)[1]);
+    for (const std::string form : {"", "--split", "--asm"}) {
+        SCOPED_TRACE(form);
+        const std::string build = "avr-gcc -mmcu=atmega2560 -Os -Wall -Wextra -Werror -o a.elf main.c" +
+                                  std::string(form.empty() ? "" : " a.c");
+        if (!form.empty()) {
+            ASSERT_EQ(run_in(dir_.path, "vantrel " + form + " a.bmp").status, 0);
+            const std::string refused = run_in(dir_.path, build).output;
+            EXPECT_NE(refused.find("#error \"unsigned int is not 32 bits here: convert with vantrel --uint32"),
+                      std::string::npos) << refused;
+        }
+        ASSERT_EQ(run_in(dir_.path, "vantrel --uint32 " + form + " a.bmp").status, 0);
+        const run_result built = run_in(dir_.path, build);
+        ASSERT_EQ(built.status, 0) << built.output;
+        const std::string ran = run_in(dir_.path, "timeout 60 simavr -m atmega2560 a.elf").output;
+        EXPECT_NE(ran.find(want), std::string::npos) << ran;
+    }
 #endif
 }
 

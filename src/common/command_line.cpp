@@ -91,8 +91,10 @@ bool common_options(const command_line& line, const program_texts& texts, const 
         std::printf(texts.usage, program), std::printf(texts.help, program);
     else if (line.options.contains("--version"))
         std::printf("%s %s\n", texts.name, VANTREL_VERSION);
-    else if (const auto dir = line.options.find("--output-dir"); dir != line.options.end() && !is_directory(dir->second))
-        ok = false, std::printf("error: can't write file %s\n", dir->second.c_str());
+    else if (const auto dir = line.options.find("--output-dir"); dir != line.options.end() && dir->second.empty())
+        ok = false, std::printf("error: missing value for --output-dir\n");
+    else if (dir != line.options.end() && !is_directory(dir->second))
+        ok = false, std::printf("error: no directory %s\n", dir->second.c_str());
     else if (files_needed && line.files.empty())
         std::printf(texts.usage, program);
     else {

@@ -16,6 +16,12 @@ constexpr std::string_view banner = "//\n// Made with Vantrel by vantrel@example
 constexpr std::string_view size_prefix = "const unsigned short int ";
 constexpr std::string_view array_prefix = "const unsigned int ";
 
+// With --uint32, for targets whose unsigned int is narrower than the words:
+// the arrays are uint32_t, which the header form includes <stdint.h> for
+// (a line of its own and a blank one), once, right after the banner.
+constexpr std::string_view uint32_array_prefix = "const uint32_t ";
+constexpr std::string_view uint32_include = "#include <stdint.h>";
+
 // The sizes are declared unsigned short, and the array's length is written
 // as a signed 32-bit count.
 constexpr int64_t max_dimension = 65535;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "file_identity.h"
 #include "paths.h"
 
 #ifdef _WIN32
@@ -27,14 +28,16 @@
 
 namespace {
 
-// The temporary file being written, for the signal handler, which may only
-// touch a fixed buffer and a lock-free flag. There is one at a time. It is
-// recorded only once its exclusive creation has succeeded, so that the
-// handler can never remove a file of that name that another process made,
-// and changed only while the handler is held off (handler_lock), so that no
+// The temporary files being written, for the signal handler, which may only
+// touch fixed buffers and lock-free flags: a form's files are written at
+// once, so there is a slot for each (four at most today). A file is recorded
+// only once its exclusive creation has succeeded, so that the handler can
+// never remove a file of that name that another process made, and slots
+// change only while the handler is held off (handler_lock), so that no
 // temporary file can escape it either.
-char pending_path[4096];
-std::atomic<bool> pending{false};
+constexpr int pending_slots = 16;
+char pending_paths[pending_slots][4096];
+std::atomic<bool> pending[pending_slots];
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 unsigned long temporary_counter = 0;
@@ -87,23 +90,6 @@ bool rename_over(const std::string& from, const std::string& to)
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-// The device and file number of what path names, following links.
-bool identity(const char* path, uint64_t& device, uint64_t& file)
-{
-    const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(h, &info) != 0;
-    CloseHandle(h);
-    if (!ok)
-        return false;
-    device = info.dwVolumeSerialNumber;
-    file = uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
-    return true;
-}
-
 // Where the file that path names will be, and what stands there.
 bool find_destination(const std::string& path, std::string& destination, output_file::existing& there)
 {
@@ -123,7 +109,7 @@ bool find_destination(const std::string& path, std::string& destination, output_
     CloseHandle(h);
     if (!named)
         return false;
-    there.found = identity(path.c_str(), there.device, there.file);
+    there.found = file_identity(path.c_str(), there.device, there.file);
     return true;
 }
 
@@ -143,8 +129,9 @@ BOOL WINAPI on_console_event(DWORD)
     // Held for good: the process ends once the default handler has run,
     // and no other temporary file may be started meanwhile.
     AcquireSRWLockExclusive(&pending_lock);
-    if (pending.load())
-        DeleteFileA(pending_path);
+    for (int i = 0; i < pending_slots; ++i)
+        if (pending[i].load())
+            DeleteFileA(pending_paths[i]);
     return FALSE;  // on to the default handler, which ends the process
 }
 
@@ -174,24 +161,6 @@ struct handler_lock {
     handler_lock(const handler_lock&) = delete;
     handler_lock& operator=(const handler_lock&) = delete;
 };
-
-// A symbolic link's target, relative to the link's directory.
-std::string follow_links(std::string path)
-{
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return path;
-        std::string target(4096, '\0');
-        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0 || static_cast<size_t>(n) == target.size())
-            return path;  // the checks that follow fail it
-        target.resize(static_cast<size_t>(n));
-        const size_t cut = path.find_last_of('/');
-        path = target[0] == '/' || cut == std::string::npos ? target : path.substr(0, cut + 1) + target;
-    }
-    return path;
-}
 
 // Where the file that path names will be, and what stands there.
 bool find_destination(const std::string& path, std::string& destination, output_file::existing& there)
@@ -224,15 +193,6 @@ bool rename_over(const std::string& from, const std::string& to)
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool identity(const char* path, uint64_t& device, uint64_t& file)
-{
-    struct stat st;
-    if (stat(path, &st) != 0)
-        return false;
-    device = static_cast<uint64_t>(st.st_dev), file = static_cast<uint64_t>(st.st_ino);
-    return true;
-}
-
 uint64_t file_offset(FILE* f)
 {
     const off_t at = lseek(fileno(f), 0, SEEK_CUR);
@@ -246,8 +206,9 @@ bool cut_file(FILE* f, uint64_t size)
 
 extern "C" void on_signal(int sig)
 {
-    if (pending.load())
-        unlink(pending_path);
+    for (int i = 0; i < pending_slots; ++i)
+        if (pending[i].load())
+            unlink(pending_paths[i]);
     // SA_RESETHAND has put back the default action: the signal, pending
     // until this handler returns, then ends the process as it would have.
     raise(sig);
@@ -279,16 +240,21 @@ bool output_file::open(const std::string& path, kind how)
         return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = temporary_name(destination_, ++temporary_counter);
-        if (name.size() >= sizeof pending_path)
+        if (name.size() >= sizeof pending_paths[0])
             break;
         bool exists = false;
         {
             const handler_lock held;
+            int slot = 0;
+            while (slot < pending_slots && pending[slot].load())
+                ++slot;
+            if (slot == pending_slots)
+                return false;
             stream_ = create_exclusive(name, how == binary, replaced_.mode, exists);
             if (stream_) {
-                temporary_ = name;
-                std::memcpy(pending_path, name.c_str(), name.size() + 1);
-                pending.store(true);
+                temporary_ = name, slot_ = slot;
+                std::memcpy(pending_paths[slot], name.c_str(), name.size() + 1);
+                pending[slot].store(true);
             }
         }
         if (stream_) {
@@ -300,12 +266,6 @@ bool output_file::open(const std::string& path, kind how)
             break;
     }
     return false;
-}
-
-bool output_file::replaces(const char* path) const
-{
-    uint64_t device = 0, file = 0;
-    return replaced_.found && identity(path, device, file) && device == replaced_.device && file == replaced_.file;
 }
 
 uint64_t output_file::size() const
@@ -322,20 +282,55 @@ bool output_file::truncate(uint64_t size)
     return cut_file(stream_, size);
 }
 
-bool output_file::commit()
+bool output_file::close()
 {
     if (!stream_)
         return false;
     const bool written = std::fflush(stream_) == 0 && !std::ferror(stream_);
     const bool closed = std::fclose(stream_) == 0;
     stream_ = nullptr;
+    return written && closed;
+}
+
+bool output_file::place()
+{
+    return place_at(destination_);
+}
+
+bool output_file::place_at(const std::string& path)
+{
+    if (stream_ || temporary_.empty())
+        return false;
     const handler_lock held;
-    const bool placed = written && closed && rename_over(temporary_, destination_);
+    const bool placed = rename_over(temporary_, path);
     if (!placed)
         std::remove(temporary_.c_str());
-    pending.store(false);
-    temporary_.clear();
+    forget();
     return placed;
+}
+
+bool output_file::place_unless_same()
+{
+    if (stream_ || temporary_.empty())
+        return false;
+    // Declarations are a few lines: both files are read whole.
+    const auto contents = [](const std::string& path, std::string& bytes) {
+        FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return false;
+        char block[4096];
+        size_t n = 0;
+        while ((n = std::fread(block, 1, sizeof block, f)) > 0 && bytes.size() < (size_t{1} << 20))
+            bytes.append(block, n);
+        const bool ok = !std::ferror(f) && std::feof(f);
+        std::fclose(f);
+        return ok;
+    };
+    std::string before, after;
+    if (!(contents(destination_, before) && contents(temporary_, after) && before == after))
+        return place();
+    discard();
+    return true;
 }
 
 void output_file::discard()
@@ -346,7 +341,15 @@ void output_file::discard()
     const handler_lock held;
     if (!temporary_.empty())
         std::remove(temporary_.c_str());
-    pending.store(false);
+    forget();
+}
+
+// Called with the handler held off.
+void output_file::forget()
+{
+    if (slot_ >= 0)
+        pending[slot_].store(false);
+    slot_ = -1;
     temporary_.clear();
 }
 

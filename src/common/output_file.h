@@ -9,7 +9,9 @@
 // A file written under a temporary name beside its destination and renamed
 // over it only once all of it is written, flushed and closed. Until then
 // whatever stood at the path stays as it was, and a failure, an exception
-// or an interrupting signal removes the temporary file.
+// or an interrupting signal removes the temporary file. Several may be
+// written at once (the files of one form): the signal handler knows every
+// temporary file there is.
 class output_file {
 public:
     // A text stream (CR LF line ends on Windows) without a buffer of its
@@ -30,10 +32,6 @@ public:
 
     FILE* stream() const { return stream_; }
 
-    // Whether the file at path (following links) is the one that commit
-    // would replace: reading it while replacing it would destroy it.
-    bool replaces(const char* path) const;
-
     // The bytes written so far, all of which have reached the file.
     uint64_t size() const;
 
@@ -41,9 +39,23 @@ public:
     // failed after them.
     bool truncate(uint64_t size);
 
-    // Closes the file and puts it in place. False if any write failed or the
-    // rename did; the temporary file is gone either way.
-    bool commit();
+    // Closes the temporary file; false if any write to it failed. It stays
+    // until it is placed or discarded.
+    bool close();
+
+    // Renames the closed file over its destination, or to path beside it
+    // (a file named by its content); false if that failed, and the
+    // temporary file is gone either way.
+    bool place();
+    bool place_at(const std::string& path);
+
+    // As place, but a destination that already holds the very same bytes is
+    // left as it is, its time included, so that nothing built from it is
+    // built again.
+    bool place_unless_same();
+
+    // close and place.
+    bool commit() { return close() && place(); }
 
     // Closes and removes the temporary file; what stood at the path stays.
     void discard();
@@ -57,13 +69,16 @@ public:
     };
 
 private:
+    void forget();
+
     std::string destination_, temporary_;
     FILE* stream_ = nullptr;
+    int slot_ = -1;  // the signal handler's record of the temporary file
     existing replaced_;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP and SIGPIPE (Ctrl-C, Ctrl-Break and closing
-// the console on Windows) remove the temporary file being written before
+// the console on Windows) remove every temporary file being written before
 // the process ends as the signal would have ended it. A full disk or a
 // file-size limit is reported as a failed write rather than by SIGXFSZ.
 void remove_output_on_signals();

@@ -30,9 +30,10 @@ std::string c_identifier(std::string_view image_name);
 // Writes text, flushed; false if it could not all be written.
 bool write_text(FILE* out, std::string_view text);
 
-// Writes the banner that opens every generated file; false if it could not
-// all be written.
-bool make_header(FILE* out);
+// Writes the banner that opens every generated file, and with uint32_words
+// the include of <stdint.h> that the header form's uint32_t arrays need;
+// false if it could not all be written.
+bool make_header(FILE* out, bool uint32_words = false);
 
 // What a run writes for each picture: a header that defines the data
 // (the first form, included from one file of a program), or a header of
@@ -46,17 +47,29 @@ enum class data_form { header, split, assembler };
 std::string source_name(std::string_view header);
 
 // The assembler form's words: binary files beside the source, named after
-// it ("logo.c" gives "logo.le.bin" and "logo.be.bin"), holding the words of
-// its images one after another in little- and big-endian byte order, so
-// that every target finds them in its own.
+// its stem and their content ("logo.c" gives "logo.<hash>.le.bin" and
+// "logo.<hash>.be.bin"), holding the words of its images one after another
+// in little- and big-endian byte order, so that every target finds them in
+// its own; and what the source says of each image, written once the hash is
+// known.
 class text_sink;
+struct assembler_image {
+    std::string id;
+    int32_t width = 0, height = 0;
+    uint64_t offset = 0, bytes = 0;  // where its words are in the files
+};
 struct word_files {
-    std::string stem;  // "logo": the path less ".le.bin", as the source names it
     text_sink* little = nullptr;  // the files' buffers (text_sink.h), written on threads of their own
     text_sink* big = nullptr;
     uint64_t size = 0;  // bytes in each so far
+    uint64_t lanes[4] = {};  // the content hash so far (content_hash)
+    std::vector<assembler_image> images;
 };
 std::string word_file_stem(std::string_view source);
+
+// The word files' hash of their words so far, as 16 hexadecimal digits: the
+// same on every host, since it is taken over the words' values.
+std::string content_hash(const word_files& words);
 
 // A picture as the writers list it: its size, and its rows of words, top
 // row first, each left to right, asked for in order, once each; null for a
@@ -67,27 +80,35 @@ struct picture_rows {
 };
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),
-// prints "Writing <image name>" (a progress line, console.h) and appends the image's declarations to out.
-// Returns false as soon as a write fails (the stream's error flag stays set)
-// or a row does not come. With a split form, the definitions go to the
-// source out, in that form, and with the assembler form the words to words.
-bool make_data(FILE* out, std::string& name, const picture_rows& image, data_form form = data_form::header,
-               word_files* words = nullptr);
+// prints "Writing <image name>" (a progress line, console.h) and appends the
+// image's declarations to out. Returns false as soon as a write fails (the
+// stream's error flag stays set) or a row does not come.
+// With uint32_words the arrays are uint32_t rather than unsigned int, for
+// targets whose int has 16 bits.
+bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uint32_words = false);
 
 // The definitions alone, for the image name given, into a text sink
 // (text_sink.h), which may still hold or be writing some of them when this
-// returns; false if the picture's rows or a write failed. As C, or as
-// assembler data (write_assembler_data).
-class text_sink;
-bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image);
-bool write_assembler_data(text_sink& sink, const std::string& name, const picture_rows& image, word_files& words);
+// returns; false if the picture's rows or a write failed.
+bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image, bool uint32_words = false);
+
+// The assembler form: the picture's words into the word files, and the
+// image recorded for the source; false if the rows or a write failed.
+bool write_assembler_data(const std::string& name, const picture_rows& image, word_files& words);
+
+// The assembler form's source after its prologue: the data of every image
+// recorded, pulled from the word files whose path less ".le.bin" is stem.
+std::string assembler_source(const word_files& words, std::string_view stem);
 
 // The split forms' header: the banner, an include guard named after the
 // header's file name, and between C linkage braces for C++, the extern
 // declarations of every image in it (extern_declarations), which keep the
-// array's size so that sizeof works.
-std::string extern_declarations(const std::string& name, const picture_rows& image);
-bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations);
+// array's size so that sizeof works. The arrays are unsigned int, and the
+// header stops compiling with an #error where that is not 32 bits, or with
+// uint32_words uint32_t, with the include of <stdint.h> in its place.
+std::string extern_declarations(const std::string& name, const picture_rows& image, bool uint32_words = false);
+bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations,
+                              bool uint32_words = false);
 
 // What opens a split form's source, after the banner: the include of its
 // header (by its name alone: the two stand side by side) and, for the
@@ -96,13 +117,17 @@ bool make_source_prologue(FILE* out, std::string_view header_file, data_form for
 
 // Single-file mode: converts each file into a header beside it.
 // Combined mode: converts every file into "data.h" in the current directory.
-// Both print their progress and, on failure, the error line, and stop at the
-// first failure; the caller turns the result into the exit status.
+// Both check the run's names first (output_plan.h), print their progress
+// and, on failure, the error line, and stop at the first failure; the
+// caller turns the result into the exit status. With list, they print the
+// files the run would write instead, and read and write nothing.
 struct run_settings {
     std::string output_dir;  // where the headers go; empty: beside each file (data.h: the current directory)
     std::string combined_name = "data.h";
     data_form form = data_form::header;
+    bool uint32_words = false;  // uint32_t arrays (--uint32) rather than unsigned int
     read_options read;
+    bool list = false;
 };
 bool run_single(const std::vector<char*>& files, const run_settings& settings);
 bool run_combined(const std::vector<char*>& files, const run_settings& settings);

@@ -15,12 +15,12 @@ bool write_text(FILE* out, std::string_view text)
     return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0 && !std::ferror(out);
 }
 
-bool make_header(FILE* out)
+bool make_header(FILE* out, bool uint32_words)
 {
-    return write_text(out, banner);
+    return write_text(out, banner) && (!uint32_words || write_text(out, std::string(uint32_include) + "\n\n"));
 }
 
-bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image)
+bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image, bool uint32_words)
 {
     const std::string id = c_identifier(name);
 
@@ -32,7 +32,7 @@ bool write_declarations(text_sink& sink, const std::string& name, const picture_
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
     sink.text(std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n");
     sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n\n");
-    sink.text(std::string(array_prefix) + id + "[" + std::to_string(size) + "] = {\n");
+    sink.text(std::string(uint32_words ? uint32_array_prefix : array_prefix) + id + "[" + std::to_string(size) + "] = {\n");
 
     for (size_t row = 0; row < rows && sink.ok(); ++row) {
         const uint32_t* words = image.row(static_cast<int32_t>(row));
@@ -48,16 +48,11 @@ bool write_declarations(text_sink& sink, const std::string& name, const picture_
     return sink.ok();
 }
 
-bool make_data(FILE* out, std::string& name, const picture_rows& image, data_form form, word_files* words)
+bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uint32_words)
 {
-    // The assembler form's text is a few lines whatever the picture: its
-    // words go to the word files.
-    const uint64_t pixels =
-        form == data_form::assembler ? 0 : uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
+    const uint64_t pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
     text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
     name.resize(image_name(name).size());
     progress("Writing %s\n", name.c_str());
-    const bool written = form == data_form::assembler ? write_assembler_data(sink, name, image, *words)
-                                                      : write_declarations(sink, name, image);
-    return written && sink.flush() && std::fflush(out) == 0;
+    return write_declarations(sink, name, image, uint32_words) && sink.flush() && std::fflush(out) == 0;
 }

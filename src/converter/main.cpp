@@ -9,8 +9,9 @@
 
 namespace {
 
-constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false}, {"--asm", false},
-                                   {"--name", true},       {"--quiet", false},     {"--help", false},
+constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false},
+                                   {"--asm", false},       {"--uint32", false},    {"--name", true},
+                                   {"--quiet", false},     {"--list-outputs", false}, {"--help", false},
                                    {"--version", false}};
 
 constexpr program_texts texts = {
@@ -22,9 +23,12 @@ constexpr program_texts texts = {
     "  --output-dir DIR      write the headers, or data.h, in DIR\n"
     "  --background RRGGBB   composite pixels that have alpha over this colour (hexadecimal)\n"
     "  --split               declarations in logo.h, definitions in logo.c\n"
-    "  --asm                 as --split, the words in logo.c as assembler data for GCC and Clang\n"
+    "  --asm                 as --split, the words in binary files (logo.<hash>.le.bin, .be.bin)\n"
+    "                        that logo.c pulls in as assembler data, for GCC and Clang\n"
+    "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
     "  --quiet               print error lines only\n"
+    "  --list-outputs        print the files the run would write, and their identifiers; write nothing\n"
     "  --help                show this help\n"
     "  --version             show the version\n"};
 
@@ -56,9 +60,13 @@ bool run(int argc, char** argv)
         if (!parse_colour(background->second, settings.read.background))
             return std::printf("error: wrong value for --background: %s\n", background->second.c_str()), false;
     }
+    if (line.options.contains("--asm") && line.options.contains("--split"))
+        return std::printf("error: --split and --asm exclude each other\n"), false;
     settings.form = line.options.contains("--asm")     ? data_form::assembler
                     : line.options.contains("--split") ? data_form::split
                                                        : data_form::header;
+    settings.list = line.options.contains("--list-outputs");
+    settings.uint32_words = line.options.contains("--uint32");
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;
@@ -71,7 +79,8 @@ bool run(int argc, char** argv)
     }
     if (!(line.combined ? run_combined(line.files, settings) : run_single(line.files, settings)))
         return false;
-    progress("Done\n");
+    if (!settings.list)
+        progress("Done\n");
     return true;
 }
 

@@ -186,8 +186,15 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
     for (;;) {
         // A file that ends before IEND is read as far as it goes.
         uint8_t head[8];
-        if (in.left() < 12 || in.take(8, head, unused) != image_error::none)
+        if (in.left() < 12)
             break;
+        // A file that shrank since it was opened ends here too; a read the
+        // system failed is no end of the file.
+        if (const image_error why = in.take(8, head, unused); why != image_error::none) {
+            if (why != image_error::truncated)
+                return why;
+            break;
+        }
         uint32_t length = 0, type = 0;
         byte_reader fields{head, 8};
         fields.be32(length), fields.be32(type);
