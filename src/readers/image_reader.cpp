@@ -94,6 +94,12 @@ std::unique_ptr<image_reader> open_image(byte_source& source, image_format& form
         case image_format::png: return open_png(source, std::move(head), error);
         case image_format::qoi: return open_qoi(source, std::move(head), error);
         case image_format::tga: return open_tga(source, std::move(head), error);
+#ifdef VANTREL_GIF
+        case image_format::gif: return open_gif(source, std::move(head), error);
+#endif
+#ifdef VANTREL_JPEG
+        case image_format::jpeg: return open_jpeg(source, std::move(head), error, uint64_t{1} << 30);
+#endif
         default: error = image_error::unsupported_format; return nullptr;
         }
     } catch (const std::bad_alloc&) {

@@ -252,6 +252,11 @@ std::unique_ptr<image_reader> open_bmp(byte_source& source, std::vector<uint8_t>
 std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error);
+// JPEG, whose progressive coefficients and turned pictures may take memory
+// up to memory_limit bytes.
+std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                        uint64_t memory_limit);
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
 // is given; then each pixel with alpha is composited over it, each channel
