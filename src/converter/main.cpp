@@ -9,9 +9,9 @@
 
 namespace {
 
-constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false}, {"--asm", false},
-                                   {"--name", true},       {"--quiet", false},     {"--help", false},
-                                   {"--version", false}};
+constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false},
+                                   {"--asm", false},       {"--name", true},       {"--memory-limit", true},
+                                   {"--quiet", false},     {"--help", false},      {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -24,6 +24,7 @@ constexpr program_texts texts = {
     "  --split               declarations in logo.h, definitions in logo.c\n"
     "  --asm                 as --split, the words in logo.c as assembler data for GCC and Clang\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
+    "  --memory-limit MIB    hold at most MIB MiB of a picture (default 1024)\n"
     "  --quiet               print error lines only\n"
     "  --help                show this help\n"
     "  --version             show the version\n"};
@@ -43,6 +44,21 @@ bool parse_colour(const std::string& text, uint8_t (&rgb)[3])
     return true;
 }
 
+// A whole number of MiB from 1 to 2^40 as bytes; false for anything else.
+bool parse_mebibytes(const std::string& text, uint64_t& bytes)
+{
+    uint64_t mib = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || mib > (uint64_t{1} << 40) / 10)
+            return false;
+        mib = mib * 10 + uint64_t(c - '0');
+    }
+    if (text.empty() || mib == 0 || mib > uint64_t{1} << 40)
+        return false;
+    bytes = mib << 20;
+    return true;
+}
+
 bool run(int argc, char** argv)
 {
     const char* program = argc > 0 && argv[0] ? argv[0] : "vantrel";
@@ -56,6 +72,9 @@ bool run(int argc, char** argv)
         if (!parse_colour(background->second, settings.read.background))
             return std::printf("error: wrong value for --background: %s\n", background->second.c_str()), false;
     }
+    if (const auto limit = line.options.find("--memory-limit"); limit != line.options.end())
+        if (!parse_mebibytes(limit->second, settings.read.memory_limit))
+            return std::printf("error: wrong value for --memory-limit: %s\n", limit->second.c_str()), false;
     settings.form = line.options.contains("--asm")     ? data_form::assembler
                     : line.options.contains("--split") ? data_form::split
                                                        : data_form::header;

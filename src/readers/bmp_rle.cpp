@@ -123,10 +123,16 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, rle_position& at, 
         if (count > 0) {
             if (y >= height)
                 return image_error::bad_format;
-            for (uint32_t i = 0; i < count; ++i)
-                if (!pixel(rle4 ? (i % 2 == 0 ? value >> 4 : value & 15u) : value))
-                    return image_error::bad_format;
-            x = std::min(x, width);
+            // A run alternates two indices (one, for RLE8), each of which
+            // must have an entry; its pixels past the right edge cost
+            // nothing, however many runs a row has.
+            const uint32_t first = rle4 ? value >> 4 : value, second = rle4 ? value & 15u : value;
+            if (first >= layout.samples.palette_size || (count > 1 && second >= layout.samples.palette_size))
+                return image_error::bad_format;
+            const uint64_t inside = x < width ? std::min<uint64_t>(count, width - x) : 0;
+            for (uint64_t i = 0; i < inside; ++i)
+                put(x + i, i % 2 == 0 ? first : second);
+            x = std::min(x + count, width);
         } else if (value == 0) {
             x = 0, ++y;
             if (!enter(in.pos()))

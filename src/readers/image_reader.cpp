@@ -8,7 +8,8 @@
 #include "png_decoding.h"
 #include "reader_limits.h"
 
-std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error)
+std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error,
+                                         const read_limits& limits)
 {
     // Whatever runs out of memory on the way, everything it held is released
     // and the failure comes back like any other.
@@ -20,7 +21,7 @@ std::unique_ptr<image_reader> open_image(byte_source& source, image_format& form
             return nullptr;
         if (head.size() >= sizeof png_signature && std::memcmp(head.data(), png_signature, sizeof png_signature) == 0) {
             format = image_format::png;
-            return open_png(source, std::move(head), error);
+            return open_png(source, std::move(head), error, limits);
         }
         return open_bmp(source, std::move(head), error);
     } catch (const std::bad_alloc&) {

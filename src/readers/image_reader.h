@@ -89,7 +89,8 @@
 //   row to start. A reader holds a fixed few buffers, and an RLE reader 24
 //   bytes a row besides. Only an interlaced PNG holds its picture: its rows
 //   are complete only once the last pass is, so its samples are kept as
-//   the passes come, in memory taken as they arrive.
+//   the passes come, in memory taken as they arrive, up to the limit the
+//   caller sets (read_limits).
 //
 // The packed word is Y << 24 | Cb << 16 | Y << 8 | Cr, from the full-range
 // JFIF equations with binary64 coefficients, computed exactly and truncated
@@ -98,6 +99,7 @@
 #define VANTREL_IMAGE_READER_H
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -189,21 +191,41 @@ public:
     // picture is whole only when this passes too.
     virtual image_error finish() = 0;
 
+    // Whether reading holds the whole picture (an interlaced PNG's passes),
+    // memory that grows with it, rather than a few rows.
+    virtual bool holds_picture() const { return false; }
+
 private:
     image_format format_;
     int32_t width_, height_;
     sample_layout samples_;
 };
 
+// What a reader may spend on a picture, and when it is to give up.
+struct read_limits {
+    // Bytes it may hold for the picture, which only an interlaced PNG
+    // needs (its passes): taken as the data arrives, and out_of_memory past
+    // this, before the system runs out and a run is killed halfway.
+    uint64_t memory = UINT64_MAX;
+    // Once set, nobody wants the rows any more: the reader gives up between
+    // two rows, or two rows of a pass, with read_failed, rather than
+    // decoding a picture that will be thrown away.
+    const std::atomic<bool>* stop = nullptr;
+
+    bool stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+};
+
 // Reads and checks the headers of the picture that source holds, which must
 // outlive the reader. On failure returns null with error set; format says
 // which reader took the file either way.
-std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error);
+std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error,
+                                         const read_limits& limits = {});
 
 // The two readers that open_image chooses between, given the source and
 // its first bytes, all of a small file, read with one call.
 std::unique_ptr<image_reader> open_bmp(byte_source& source, std::vector<uint8_t> head, image_error& error);
-std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                       const read_limits& limits = {});
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
 // is given; then each pixel with alpha is composited over it, each channel
@@ -211,6 +233,12 @@ std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t>
 struct read_options {
     bool composite = false;
     uint8_t background[3] = {};  // red, green, blue
+    // What a picture may hold (read_limits::memory): 1 GiB unless the
+    // command line says otherwise.
+    uint64_t memory_limit = uint64_t{1} << 30;
+    // The run's own stop: set once it has failed, so that pictures loaded
+    // ahead are given up.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Turns rows of samples into words: palette entries, channels of any width
