@@ -31,7 +31,9 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
     std::unique_ptr<loaded_picture> p(new loaded_picture);
     p->source_ = std::move(source);
     p->run_stop_ = options.stop;
-    p->reader_ = open_image(*p->source_, format, error, {options.memory_limit, &p->stop_});
+    p->budget_ = std::make_unique<memory_budget>(options.memory_limit);
+    p->reader_ =
+        open_image(*p->source_, format, error, {options.budget ? options.budget : p->budget_.get(), &p->stop_});
     if (!p->reader_)
         return nullptr;
     const image_reader& reader = *p->reader_;
@@ -259,9 +261,10 @@ constexpr size_t queue_pictures = 8, queue_bytes = size_t{4} << 20;
 }  // namespace
 
 picture_queue::picture_queue(const std::vector<char*>& paths, const read_options& options)
-    : paths_(paths), options_(options), entries_(paths.size())
+    : paths_(paths), options_(options), budget_(options.memory_limit), entries_(paths.size())
 {
     options_.stop = &stop_;
+    options_.budget = &budget_;
     try {
         thread_ = start_thread([this] { run(); });
     } catch (const std::exception&) {

@@ -76,6 +76,7 @@ private:
     bool ready(uint32_t t, uint32_t last);
 
     std::unique_ptr<byte_source> source_;
+    std::unique_ptr<memory_budget> budget_;  // its own, unless the run shares one; before the reader that takes from it
     std::unique_ptr<image_reader> reader_;
     std::unique_ptr<row_converter> converter_;
     // A small picture's words, all of them.
@@ -133,6 +134,7 @@ private:
 
     const std::vector<char*>& paths_;
     read_options options_;
+    memory_budget budget_;  // the pictures', shared: it outlives them
     std::vector<entry> entries_;
     size_t taken_ = 0;
     std::atomic<bool> stop_{false};  // the loading's own, for the readers

@@ -201,12 +201,32 @@ private:
     sample_layout samples_;
 };
 
+// The bytes that the readers of a run may hold for their pictures, which
+// only an interlaced PNG needs (its passes): taken as its data arrives, and
+// out_of_memory past them, before the system runs out and the run is
+// killed halfway. Shared by the threads that read.
+class memory_budget {
+public:
+    explicit memory_budget(uint64_t bytes) : left_(bytes) {}
+
+    // False, and nothing taken, when fewer are left.
+    bool take(uint64_t bytes)
+    {
+        uint64_t left = left_.load();
+        while (left >= bytes)
+            if (left_.compare_exchange_weak(left, left - bytes))
+                return true;
+        return false;
+    }
+    void give(uint64_t bytes) { left_ += bytes; }
+
+private:
+    std::atomic<uint64_t> left_;
+};
+
 // What a reader may spend on a picture, and when it is to give up.
 struct read_limits {
-    // Bytes it may hold for the picture, which only an interlaced PNG
-    // needs (its passes): taken as the data arrives, and out_of_memory past
-    // this, before the system runs out and a run is killed halfway.
-    uint64_t memory = UINT64_MAX;
+    memory_budget* memory = nullptr;  // none: what the system gives
     // Once set, nobody wants the rows any more: the reader gives up between
     // two rows, or two rows of a pass, with read_failed, rather than
     // decoding a picture that will be thrown away.
@@ -233,9 +253,11 @@ std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t>
 struct read_options {
     bool composite = false;
     uint8_t background[3] = {};  // red, green, blue
-    // What a picture may hold (read_limits::memory): 1 GiB unless the
-    // command line says otherwise.
+    // What a picture may hold (memory_budget): 1 GiB unless the command
+    // line says otherwise; the pictures of a run that loads ahead share one
+    // budget (budget), so that the run stays within it.
     uint64_t memory_limit = uint64_t{1} << 30;
+    memory_budget* budget = nullptr;
     // The run's own stop: set once it has failed, so that pictures loaded
     // ahead are given up.
     const std::atomic<bool>* stop = nullptr;

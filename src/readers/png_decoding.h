@@ -131,8 +131,8 @@ std::unique_ptr<png_library> make_png_library(png_stream& stream, const png_layo
 // taken as they arrive, and its rows put together from them (Adam7, 8.2).
 class adam7_passes {
 public:
-    // The passes' bytes are never more than limit.
-    adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits, uint64_t limit = UINT64_MAX);
+    // The passes' bytes are taken from budget, if given.
+    adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits, memory_budget* budget = nullptr);
     ~adam7_passes();
     adam7_passes(const adam7_passes&) = delete;
     adam7_passes& operator=(const adam7_passes&) = delete;
@@ -148,7 +148,7 @@ public:
 
     // Room for the next row of the passes, in order, with room bytes
     // writable from it (at least the row's); null when memory runs out or
-    // would pass the limit.
+    // the budget does.
     uint8_t* next_pass_row(size_t room);
 
     // Row y of the picture, row_bytes of the whole width, from every pass
@@ -159,7 +159,8 @@ private:
     uint32_t width_, pixel_bits_;
     std::vector<pass> passes_;
     uint8_t* data_ = nullptr;
-    uint64_t used_ = 0, capacity_ = 0, total_ = 0, limit_;
+    uint64_t used_ = 0, capacity_ = 0, total_ = 0;
+    memory_budget* budget_;
 };
 
 #endif
