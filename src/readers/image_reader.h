@@ -86,8 +86,8 @@
 //   Rows are read one at a time into the caller's buffer, top row first,
 //   whatever order the file stores them in: a bottom-up bitmap by reads at
 //   each row's place, an RLE bitmap from where its first walk found each
-//   row to start. A reader holds a fixed few buffers, and an RLE reader 24
-//   bytes a row besides. Only an interlaced PNG holds its picture: its rows
+//   row to start. A reader holds a fixed few buffers, and an RLE reader 32
+//   bytes for each row its codes move to besides. Only an interlaced PNG holds its picture: its rows
 //   are complete only once the last pass is, so its samples are kept as
 //   the passes come, in memory taken as they arrive, up to the limit the
 //   caller sets (read_limits).
@@ -268,8 +268,11 @@ struct read_options {
 // and alpha as read_options says, the same rules for every format.
 class row_converter {
 public:
-    // Throws std::bad_alloc.
-    row_converter(const sample_layout& layout, uint32_t width, const read_options& options);
+    // Throws std::bad_alloc. A picture of pixels pixels, fewer than a
+    // table of every 16-bit value has entries, has its pixels converted
+    // one by one instead.
+    row_converter(const sample_layout& layout, uint32_t width, const read_options& options,
+                  uint64_t pixels = UINT64_MAX);
 
     // The width words of one row, left to right; false for a palette index
     // that has no entry.
