@@ -24,7 +24,7 @@ constexpr program_texts texts = {
     "  --split               declarations in logo.h, definitions in logo.c\n"
     "  --asm                 as --split, the words in logo.c as assembler data for GCC and Clang\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
-    "  --memory-limit MIB    hold at most MIB MiB of a picture (default 1024)\n"
+    "  --memory-limit MIB    hold at most MIB MiB of pictures (default 1024)\n"
     "  --quiet               print error lines only\n"
     "  --help                show this help\n"
     "  --version             show the version\n"};
