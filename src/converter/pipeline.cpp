@@ -38,7 +38,8 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
         return nullptr;
     const image_reader& reader = *p->reader_;
     const auto width = size_t(reader.width()), height = size_t(reader.height()), row_bytes = reader.row_bytes();
-    p->converter_ = std::make_unique<row_converter>(reader.samples(), uint32_t(width), options, uint64_t{width} * height);
+    p->converter_ =
+        std::make_unique<row_converter>(reader.samples(), uint32_t(width), options, uint64_t{width} * height);
     if (uint64_t{width} * height < uint64_t{VANTREL_BACKGROUND_PIXELS}) {
         p->whole_ = true;
         error = p->read_whole();

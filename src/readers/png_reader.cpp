@@ -45,7 +45,8 @@ public:
     png_reader(const png_layout& layout, const sample_layout& samples, std::unique_ptr<png_stream> stream,
                std::unique_ptr<png_library> library)
         : image_reader(image_format::png, int32_t(layout.width), int32_t(layout.height), samples),
-          cut_short_(layout.cut_short), interlaced_(layout.interlaced), stream_(std::move(stream)), library_(std::move(library))
+          cut_short_(layout.cut_short), interlaced_(layout.interlaced), stream_(std::move(stream)),
+          library_(std::move(library))
     {
     }
 
