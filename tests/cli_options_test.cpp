@@ -101,6 +101,8 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel --outputdir gen ab.bmp", "error: unknown option --outputdir\n", {{"ab.h", ""}}},
         {"vantrel -a ab.bmp --background", "error: missing value for --background\n", {{"data.h", ""}}},
         {"vantrel ab.bmp ab2.png --background 00ff0", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
+        {"vantrel ab.bmp --memory-limit 0", "error: wrong value for --memory-limit: 0\n", {{"ab.h", ""}}},
+        {"vantrel ab.bmp --memory-limit=18446744073709551617", "error: wrong value for --memory-limit: 18446744073709551617\n"},
         {"vantrel --help=1", "error: unknown option --help=1\n"},
         {"vantrel-preview --output-dir gen ab2.h", "Loading ab2.h\nWriting gen/ab2.png\nDone\n"},
         // --quiet: the error lines alone, of either mode and either program.

@@ -95,6 +95,8 @@ public:
         return draw(pixels, row);
     }
 
+    bool holds_picture() const override { return gif_->Image.Interlace; }
+
     // The frame's data must end well; what follows it (more frames, the
     // trailer) is not read.
     image_error finish() override { return image_error::none; }

@@ -64,7 +64,7 @@ const char* format_name(image_format format)
 }
 
 std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error,
-                                         const char* name)
+                                         const read_limits& limits, const char* name)
 {
     // Whatever runs out of memory on the way, everything it held is released
     // and the failure comes back like any other.
@@ -91,14 +91,14 @@ std::unique_ptr<image_reader> open_image(byte_source& source, image_format& form
         format = found.value_or(image_format::bmp);
         switch (format) {
         case image_format::bmp: return open_bmp(source, std::move(head), error);
-        case image_format::png: return open_png(source, std::move(head), error);
+        case image_format::png: return open_png(source, std::move(head), error, limits);
         case image_format::qoi: return open_qoi(source, std::move(head), error);
         case image_format::tga: return open_tga(source, std::move(head), error);
 #ifdef VANTREL_GIF
         case image_format::gif: return open_gif(source, std::move(head), error);
 #endif
 #ifdef VANTREL_JPEG
-        case image_format::jpeg: return open_jpeg(source, std::move(head), error, uint64_t{1} << 30);
+        case image_format::jpeg: return open_jpeg(source, std::move(head), error, limits);
 #endif
         default: error = image_error::unsupported_format; return nullptr;
         }

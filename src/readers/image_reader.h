@@ -122,9 +122,11 @@
 //   whatever order the file stores them in: a bottom-up bitmap by reads at
 //   each row's place, an RLE bitmap from where its first walk found each
 //   row to start, a run-length TGA likewise. A reader holds a fixed few
-//   buffers, and an RLE reader 24 bytes a row besides (a TGA one 16). Only an interlaced PNG holds its picture: its rows
+//   buffers, and an RLE reader 32 bytes for each row its codes move to
+//   besides (a TGA one 16 a row). Only an interlaced PNG holds its picture: its rows
 //   are complete only once the last pass is, so its samples are kept as
-//   the passes come, in memory taken as they arrive.
+//   the passes come, in memory taken as they arrive, up to the limit the
+//   caller sets (read_limits).
 //
 // The packed word is Y << 24 | Cb << 16 | Y << 8 | Cr, from the full-range
 // JFIF equations with binary64 coefficients, computed exactly and truncated
@@ -133,6 +135,7 @@
 #define VANTREL_IMAGE_READER_H
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -231,10 +234,49 @@ public:
     // picture is whole only when this passes too.
     virtual image_error finish() = 0;
 
+    // Whether reading holds the whole picture (an interlaced PNG's passes),
+    // memory that grows with it, rather than a few rows.
+    virtual bool holds_picture() const { return false; }
+
 private:
     image_format format_;
     int32_t width_, height_;
     sample_layout samples_;
+};
+
+// The bytes that the readers of a run may hold for their pictures, which
+// only an interlaced PNG needs (its passes): taken as its data arrives, and
+// out_of_memory past them, before the system runs out and the run is
+// killed halfway. Shared by the threads that read.
+class memory_budget {
+public:
+    explicit memory_budget(uint64_t bytes) : left_(bytes) {}
+
+    // False, and nothing taken, when fewer are left.
+    bool take(uint64_t bytes)
+    {
+        uint64_t left = left_.load();
+        while (left >= bytes)
+            if (left_.compare_exchange_weak(left, left - bytes))
+                return true;
+        return false;
+    }
+    void give(uint64_t bytes) { left_ += bytes; }
+    uint64_t left() const { return left_.load(); }
+
+private:
+    std::atomic<uint64_t> left_;
+};
+
+// What a reader may spend on a picture, and when it is to give up.
+struct read_limits {
+    memory_budget* memory = nullptr;  // none: what the system gives
+    // Once set, nobody wants the rows any more: the reader gives up between
+    // two rows, or two rows of a pass, with read_failed, rather than
+    // decoding a picture that will be thrown away.
+    const std::atomic<bool>* stop = nullptr;
+
+    bool stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
 };
 
 // Reads and checks the headers of the picture that source holds, which must
@@ -244,19 +286,20 @@ private:
 // file without the footer that would say what it is; null takes the name
 // the source was opened by, if any.
 std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error,
-                                         const char* name = nullptr);
+                                         const read_limits& limits = {}, const char* name = nullptr);
 
 // The readers that open_image chooses between, given the source and its
 // first bytes, all of a small file, read with one call.
 std::unique_ptr<image_reader> open_bmp(byte_source& source, std::vector<uint8_t> head, image_error& error);
-std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                       const read_limits& limits = {});
 std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error);
-// JPEG, whose progressive coefficients and turned pictures may take memory
-// up to memory_limit bytes.
+// JPEG, whose progressive coefficients and turned pictures take memory
+// from the limits' budget.
 std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t> head, image_error& error,
-                                        uint64_t memory_limit);
+                                        const read_limits& limits = {});
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
 // is given; then each pixel with alpha is composited over it, each channel
@@ -264,6 +307,14 @@ std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t
 struct read_options {
     bool composite = false;
     uint8_t background[3] = {};  // red, green, blue
+    // What a picture may hold (memory_budget): 1 GiB unless the command
+    // line says otherwise; the pictures of a run that loads ahead share one
+    // budget (budget), so that the run stays within it.
+    uint64_t memory_limit = uint64_t{1} << 30;
+    memory_budget* budget = nullptr;
+    // The run's own stop: set once it has failed, so that pictures loaded
+    // ahead are given up.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Turns rows of samples into words: palette entries, channels of any width
@@ -271,8 +322,11 @@ struct read_options {
 // and alpha as read_options says, the same rules for every format.
 class row_converter {
 public:
-    // Throws std::bad_alloc.
-    row_converter(const sample_layout& layout, uint32_t width, const read_options& options);
+    // Throws std::bad_alloc. A picture of pixels pixels, fewer than a
+    // table of every 16-bit value has entries, has its pixels converted
+    // one by one instead.
+    row_converter(const sample_layout& layout, uint32_t width, const read_options& options,
+                  uint64_t pixels = UINT64_MAX);
 
     // The width words of one row, left to right; false for a palette index
     // that has no entry.

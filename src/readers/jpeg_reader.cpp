@@ -224,16 +224,18 @@ uint32_t exif_orientation(const jpeg_decompress_struct& info)
 class jpeg_rows final : public image_reader {
 public:
     jpeg_rows(std::unique_ptr<session> s, std::vector<uint8_t> buffer, uint32_t orientation, const sample_layout& out,
-              uint64_t memory_limit)
+              const read_limits& limits)
         : image_reader(image_format::jpeg, int32_t(orientation >= 5 ? s->info.output_height : s->info.output_width),
                        int32_t(orientation >= 5 ? s->info.output_width : s->info.output_height), out),
-          s_(std::move(s)), buffer_(std::move(buffer)), orientation_(orientation), memory_limit_(memory_limit)
+          s_(std::move(s)), buffer_(std::move(buffer)), orientation_(orientation), limits_(limits)
     {
         scanline_.resize(size_t{s_->info.output_width} * size_t(s_->info.output_components));
     }
 
     ~jpeg_rows() override
     {
+        if (limits_.memory)
+            limits_.memory->give(taken_);
         if (s_->created)
             jpeg_destroy_decompress(&s_->info);
     }
@@ -255,6 +257,9 @@ public:
         oriented_row(next_++, row);
         return image_error::none;
     }
+
+    // A progressive file's coefficients, or a turned picture.
+    bool holds_picture() const override { return s_->info.progressive_mode || orientation_ >= 3; }
 
     image_error finish() override
     {
@@ -312,11 +317,14 @@ private:
     {
         const size_t stored_row = size_t{samples().channels} * s_->info.output_width;
         const uint64_t bytes = uint64_t{stored_row} * s_->info.output_height;
-        if (bytes > memory_limit_)
+        if (limits_.memory && !limits_.memory->take(bytes))
             return image_error::out_of_memory;
+        taken_ = limits_.memory ? bytes : 0;
         picture_.resize(static_cast<size_t>(bytes));
         for (uint32_t y = 0; y < s_->info.output_height; ++y)
-            if (const image_error why = decoded_row(picture_.data() + y * stored_row); why != image_error::none)
+            if (limits_.stopped())
+                return image_error::read_failed;
+            else if (const image_error why = decoded_row(picture_.data() + y * stored_row); why != image_error::none)
                 return why;
         return image_error::none;
     }
@@ -346,14 +354,18 @@ private:
     std::vector<uint8_t> scanline_;  // a CMYK row
     std::vector<uint8_t> picture_;   // a turned picture, whole
     uint32_t orientation_, next_ = 0;
-    uint64_t memory_limit_;
+    read_limits limits_;
+    uint64_t taken_ = 0;  // of the budget, for the turned picture
 };
 
 }  // namespace
 
 std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t> head, image_error& error,
-                                        uint64_t memory_limit)
+                                        const read_limits& limits)
 {
+    // What a progressive file's coefficients may take: what is left of the
+    // run's budget when it starts.
+    const uint64_t memory_limit = limits.memory ? limits.memory->left() : uint64_t{LONG_MAX};
     (void)head;  // read again through the library's source, a block at a time
     auto s = std::make_unique<session>();
     std::vector<uint8_t> buffer(jpeg_block_bytes);
@@ -392,5 +404,5 @@ std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t
     sample_layout out;
     if (s->info.out_color_space != JCS_GRAYSCALE)
         out.channels = 3, out.green = 1, out.blue = 2, out.alpha = 3;
-    return std::make_unique<jpeg_rows>(std::move(s), std::move(buffer), orientation, out, memory_limit);
+    return std::make_unique<jpeg_rows>(std::move(s), std::move(buffer), orientation, out, limits);
 }
