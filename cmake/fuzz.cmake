@@ -23,7 +23,7 @@ if(DEFINED CACHE{VANTREL_FUZZ_SECONDS})
   unset(VANTREL_FUZZ_SECONDS CACHE)
 endif()
 set(fuzz_seeds "")
-foreach(folder regressions bmpsuite/g bmpsuite/b bmpsuite/q bmpsuite/x pngsuite writers qoi tga jpeg gif formats)
+foreach(folder regressions bmpsuite/g bmpsuite/b bmpsuite/q bmpsuite/x pngsuite writers qoi tga jpeg gif webp formats)
   list(APPEND fuzz_seeds "${PROJECT_SOURCE_DIR}/tests/files/${folder}")
 endforeach()
 # New inputs go to the first folder, in the build tree; the seeds stay

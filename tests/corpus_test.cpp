@@ -27,10 +27,10 @@ std::vector<std::string> files()
     std::vector<std::string> found;
     // formats/ holds files of every kind, whatever their names say.
     for (const char* folder :
-         {"bmpsuite/g", "bmpsuite/b", "bmpsuite/q", "bmpsuite/x", "pngsuite", "writers", "qoi", "tga", "jpeg", "gif", "regressions", "formats"})
+         {"bmpsuite/g", "bmpsuite/b", "bmpsuite/q", "bmpsuite/x", "pngsuite", "writers", "qoi", "tga", "jpeg", "gif", "webp", "regressions", "formats"})
         for (const auto& entry : fs::directory_iterator(test_files / folder))
             if (const fs::path ext = entry.path().extension();
-                ext == ".bmp" || ext == ".png" || ext == ".qoi" || ext == ".tga" || ext == ".jpg" || ext == ".gif" || folder == std::string("formats"))
+                ext == ".bmp" || ext == ".png" || ext == ".qoi" || ext == ".tga" || ext == ".jpg" || ext == ".gif" || ext == ".webp" || folder == std::string("formats"))
                 found.push_back(fs::relative(entry.path(), test_files).generic_string());
     return found;
 }
@@ -54,6 +54,10 @@ TEST_P(Corpus, GivesItsPinnedResult)
 #ifndef VANTREL_JPEG
     if (GetParam().starts_with("jpeg/"))
         GTEST_SKIP() << "built without libjpeg-turbo";
+#endif
+#ifndef VANTREL_WEBP
+    if (GetParam().starts_with("webp/"))
+        GTEST_SKIP() << "built without libwebp";
 #endif
 #ifndef VANTREL_GIF
     if (GetParam().starts_with("gif/"))

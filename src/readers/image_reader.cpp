@@ -97,6 +97,9 @@ std::unique_ptr<image_reader> open_image(byte_source& source, image_format& form
 #ifdef VANTREL_GIF
         case image_format::gif: return open_gif(source, std::move(head), error);
 #endif
+#ifdef VANTREL_WEBP
+        case image_format::webp: return open_webp(source, std::move(head), error, limits);
+#endif
 #ifdef VANTREL_JPEG
         case image_format::jpeg: return open_jpeg(source, std::move(head), error, limits);
 #endif

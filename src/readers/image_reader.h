@@ -296,6 +296,9 @@ std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t>
 std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error);
+// WebP, read whole and decoded whole, both taken from the limits' budget.
+std::unique_ptr<image_reader> open_webp(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                        const read_limits& limits = {});
 // JPEG, whose progressive coefficients and turned pictures take memory
 // from the limits' budget.
 std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t> head, image_error& error,
