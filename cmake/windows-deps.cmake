@@ -77,7 +77,7 @@ function(deps_unpack name)
       message(FATAL_ERROR "error: can't download ${url}: ${reason}")
     endif()
   endwhile()
-  deps_run(${name} dpkg-source -x "${downloads}/${dsc}" "${deps_work}/${name}")
+  deps_run(${name} ${VANTREL_DPKG_SOURCE} -x "${downloads}/${dsc}" "${deps_work}/${name}")
 endfunction()
 
 # Configures and builds a library's own CMake project for this triple, with
@@ -140,13 +140,21 @@ function(deps_build)
   file(WRITE "${deps_prefix}/complete" "${versions}\n")
 endfunction()
 
+# One configure at a time builds in a shared VANTREL_DEPS_DIR; the others
+# wait, then find the libraries complete.
+file(LOCK "${VANTREL_DEPS_DIR}/lock" GUARD FILE)
 if(NOT EXISTS "${deps_prefix}/complete")
+  find_program(VANTREL_DPKG_SOURCE dpkg-source)
+  if(NOT VANTREL_DPKG_SOURCE)
+    message(FATAL_ERROR "dpkg-source not found (Debian: dpkg-dev): the Windows build unpacks its decoders' Debian sources with it")
+  endif()
   string(TIMESTAMP deps_start "%s")
   deps_build()
   string(TIMESTAMP deps_end "%s")
   math(EXPR deps_seconds "${deps_end} - ${deps_start}")
   message(STATUS "Built the decoders for ${deps_triple} in ${deps_seconds} s")
 endif()
+file(LOCK "${VANTREL_DEPS_DIR}/lock" RELEASE)
 
 # Searched first, and inside the toolchain's find root, so that find_package
 # (PNG, ZLIB, JPEG, GIF, and WebP in CONFIG mode) takes these.

@@ -97,8 +97,7 @@ enum class png_outcome {
     out_of_memory,
 };
 
-// The platform's PNG library (libpng, or WIC on Windows) decoding a
-// png_stream a row at a time.
+// libpng decoding a png_stream a row at a time.
 class png_library {
 public:
     virtual ~png_library() = default;
