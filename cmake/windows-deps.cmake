@@ -34,7 +34,7 @@ macro(debian_source name version folder dev_package)
   set(deps_${name}_files ${ARGN})
   execute_process(COMMAND dpkg-query -W -f=\${Version} ${dev_package}
                   OUTPUT_VARIABLE deps_installed RESULT_VARIABLE deps_status ERROR_QUIET)
-  if(deps_status EQUAL 0 AND NOT deps_installed STREQUAL version)
+  if(deps_status EQUAL 0 AND NOT deps_installed STREQUAL "${version}")
     message(WARNING "The Windows build compiles ${name} ${version}; Linux has ${dev_package} ${deps_installed}")
   endif()
 endmacro()
