@@ -2,15 +2,18 @@
 #                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM])
 #
 # Converts the pictures (BMP or PNG) at build time, in the build tree, and
-# gives the results to <target>. Without COMBINED each picture gets its own
-# header, named as vantrel names it ("logo.png" gives "logo.h"); with it, all
-# go into one "data.h", or the file NAME gives. The FORM:
+# gives the results to <target>, which may have been made in another folder
+# than the call. Without COMBINED each picture gets its own header; with it,
+# all go into one "data.h", or the file NAME gives. The files are named as
+# vantrel names them, which it tells when the project is configured
+# (vantrel --list-outputs): "logo.png" gives "logo.h", "anim.apng" gives
+# "anim.ah". The FORM:
 #   HEADER  headers alone, the data defined in them;
 #   SPLIT   a header of declarations and a C source of definitions
 #           (vantrel --split: logo.h and logo.c);
 #   ASM     the same, the source pulling the words in as assembler data
-#           from files beside it, which compiles fastest but only with GCC
-#           and Clang (vantrel --asm: logo.le.bin and logo.be.bin too).
+#           from files of their own, which compiles fastest but only with
+#           GCC and Clang (vantrel --asm).
 # Without FORM, ASM where the target's compiler is GCC or Clang with its own
 # command line, SPLIT elsewhere. The headers and sources join the target's
 # sources; the folder of the headers is searched by #include "..." alone
@@ -22,9 +25,9 @@
 # own line for each conversion, and a picture vantrel refuses fails it with
 # vantrel's error line alone, leaving no header or source of its own behind.
 #
-# The program is Vantrel::vantrel: the installed one (find_package), or the
-# one built beside the caller (add_subdirectory, FetchContent), which in a
-# build for another processor is built for the build machine
+# The program is the installed Vantrel::vantrel (find_package), or, with
+# Vantrel built beside the caller (add_subdirectory, FetchContent), the one
+# built for the build machine when the project is configured
 # (host-build.cmake).
 
 function(vantrel_add_headers target)
@@ -109,61 +112,120 @@ function(vantrel_add_headers target)
     set(form_option --asm)
   endif()
 
+  # The program that converts, and that tells the names of what it will
+  # make while the project is configured: the installed one (find_package),
+  # or the one built for this machine beside the caller (host-build.cmake).
+  # One file whatever the configuration, so that switching between them
+  # converts nothing again.
+  if(TARGET vantrel_host_program)
+    set(program_target vantrel_host_program)
+  elseif(TARGET Vantrel::vantrel)
+    get_target_property(imported Vantrel::vantrel IMPORTED)
+    if(NOT imported)
+      message(FATAL_ERROR "vantrel_add_headers: works in a project that uses Vantrel (find_package, add_subdirectory), not in Vantrel's own")
+    endif()
+    set(program_target Vantrel::vantrel)
+  else()
+    message(FATAL_ERROR "vantrel_add_headers: no Vantrel::vantrel; find_package(Vantrel) first")
+  endif()
+  get_target_property(program ${program_target} LOCATION)
+  if(NOT TARGET vantrel_host)
+    # A new vantrel may name its files otherwise: the project is configured
+    # again. (The one built here is built again as it is configured.)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${program}")
+  endif()
+
   # A folder per target, so that two targets' headers of the same name do
-  # not meet.
+  # not meet. vantrel writes in a second one, outside the include path (see
+  # the commands below), whose files then take their places in the first.
   set(folder "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/${target}")
-  file(MAKE_DIRECTORY "${folder}")
+  set(work "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/.work/${target}")
+  file(MAKE_DIRECTORY "${folder}" "${work}")
 
   set(pictures "")
   foreach(image IN LISTS arg_IMAGES)
     get_filename_component(image "${image}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
     list(APPEND pictures "${image}")
   endforeach()
-
-  # The headers' names first, checked before any rule is made: against each
-  # other, against the target's earlier calls (whose rules for the same file
-  # CMake would only refuse in words of its own), and against the standard
-  # headers where an ordinary include path would let them hide one.
-  set(names "")
-  if(arg_COMBINED)
-    if(DEFINED arg_NAME)
-      set(names "${arg_NAME}")
-    else()
-      set(names data.h)
-    endif()
-  else()
-    foreach(picture IN LISTS pictures)
-      # vantrel's own rule: the last three characters become "h", and the
-      # header goes into the output folder under its name alone.
-      string(LENGTH "${picture}" length)
-      math(EXPR kept "${length} - 3")
-      string(SUBSTRING "${picture}" 0 ${kept} stem)
-      get_filename_component(name "${stem}h" NAME)
-      if(name IN_LIST names)
-        message(FATAL_ERROR "vantrel_add_headers: two pictures would make ${name}")
-      endif()
-      list(APPEND names "${name}")
-    endforeach()
+  set(name_option "")
+  if(DEFINED arg_NAME)
+    set(name_option --name "${arg_NAME}")
   endif()
+  if(arg_COMBINED)
+    set(conversion -a ${name_option} ${pictures})
+  else()
+    set(conversion ${pictures})
+  endif()
+  set(run_options --quiet ${options} ${form_option} --output-dir "${work}")
+
+  # What vantrel will make, as it names it: one run's header, source and
+  # identifiers, or each picture's.
+  execute_process(COMMAND "${program}" --list-outputs ${run_options} ${conversion}
+    RESULT_VARIABLE failed OUTPUT_VARIABLE listing ERROR_VARIABLE listing)
+  if(failed)
+    string(STRIP "${listing}" listing)
+    message(FATAL_ERROR "vantrel_add_headers: ${program} refuses these pictures: ${listing}")
+  endif()
+  string(REGEX REPLACE "\n$" "" listing "${listing}")
+  string(REPLACE ";" "\\;" listing "${listing}")
+  string(REPLACE "\n" ";" listing "${listing}")
+  set(names "")        # each run's header's name
+  set(source_names "")  # its source's, or "-"
+  set(identifiers "")
+  foreach(line IN LISTS listing)
+    if(NOT line MATCHES "^(header|source|identifier) (.*)$")
+      message(FATAL_ERROR "vantrel_add_headers: ${program} --list-outputs printed \"${line}\"")
+    endif()
+    set(value "${CMAKE_MATCH_2}")
+    get_filename_component(file "${value}" NAME)
+    if(CMAKE_MATCH_1 STREQUAL "header")
+      list(APPEND names "${file}")
+      list(APPEND source_names -)
+    elseif(CMAKE_MATCH_1 STREQUAL "source")
+      list(POP_BACK source_names)
+      list(APPEND source_names "${file}")
+    else()
+      list(APPEND identifiers "${value}")
+    endif()
+  endforeach()
+
+  # Checked before any rule is made: the headers against each other and
+  # against the target's earlier calls (whose rules for the same file CMake
+  # would only refuse in words of its own), without regard to case, as
+  # the file systems of Windows and macOS name files; and the
+  # identifiers, which a program links once.
   get_property(made TARGET ${target} PROPERTY VANTREL_HEADER_NAMES)
+  get_property(declared TARGET ${target} PROPERTY VANTREL_IDENTIFIERS)
   set(advice "")
   if(arg_COMBINED)
     set(advice "; give this call a NAME of its own")
   endif()
+  set(headers "")
   foreach(name IN LISTS names)
-    if(name IN_LIST made)
+    string(TOLOWER "${name}" lower)
+    if(lower IN_LIST headers)
+      message(FATAL_ERROR "vantrel_add_headers: two pictures would make ${name}, or one file where case is not told apart")
+    elseif(lower IN_LIST made)
       message(FATAL_ERROR "vantrel_add_headers: an earlier call already makes ${name} for ${target}${advice}")
     endif()
+    list(APPEND headers "${lower}")
   endforeach()
-  set_property(TARGET ${target} APPEND PROPERTY VANTREL_HEADER_NAMES ${names})
+  set(these "")
+  foreach(identifier IN LISTS identifiers)
+    if(identifier IN_LIST these OR identifier IN_LIST declared)
+      message(FATAL_ERROR "vantrel_add_headers: two pictures of ${target} would both be named ${identifier} in C; rename one")
+    endif()
+    list(APPEND these "${identifier}")
+  endforeach()
+  set_property(TARGET ${target} APPEND PROPERTY VANTREL_HEADER_NAMES ${headers})
+  set_property(TARGET ${target} APPEND PROPERTY VANTREL_IDENTIFIERS ${these})
   if(not_quoting OR NOT quoting)
     # A compiler without -iquote (MSVC, clang-cl) searches the folder for
     # #include <...> too. It keeps the ordinary include path, which every
     # compiler has, rather than a folder of its own below it, which would
     # change how every program includes the headers; and the names that
     # would hide the library's own headers are refused. C23's headers; C++
-    # has no other ".h" ones. Compared without case, for the file systems
-    # of Windows and macOS.
+    # has no other ".h" ones.
     set(standard assert.h complex.h ctype.h errno.h fenv.h float.h inttypes.h iso646.h limits.h locale.h math.h
       setjmp.h signal.h stdalign.h stdarg.h stdatomic.h stdbit.h stdbool.h stdckdint.h stddef.h stdint.h stdio.h
       stdlib.h stdnoreturn.h string.h tgmath.h threads.h time.h uchar.h wchar.h wctype.h)
@@ -171,8 +233,7 @@ function(vantrel_add_headers target)
     if(arg_COMBINED)
       set(rename "choose another NAME")
     endif()
-    foreach(name IN LISTS names)
-      string(TOLOWER "${name}" lower)
+    foreach(name lower IN ZIP_LISTS names headers)
       if(lower IN_LIST standard)
         message(FATAL_ERROR "vantrel_add_headers: ${name} would hide the standard <${lower}> from ${target}'s "
                             "compiler, which has no include path for #include \"...\" alone; ${rename}")
@@ -180,79 +241,80 @@ function(vantrel_add_headers target)
     endforeach()
   endif()
 
-  set(outputs "")
-  set(sources "")
-  set(name_option "")
-  if(DEFINED arg_NAME)
-    set(name_option --name "${arg_NAME}")
-  endif()
-  if(arg_COMBINED AND form STREQUAL "HEADER")
-    set(header "${folder}/${names}")
-    # vantrel leaves data.h with the images before a picture it refuses, and
-    # only Makefiles delete a failed command's output; so vantrel writes it
-    # in a folder of its own, outside the include path, and it takes the
-    # header's place only once vantrel has succeeded. The old header goes
-    # first, so that a failure leaves none.
-    set(unfinished "${CMAKE_CURRENT_BINARY_DIR}/vantrel-headers/.unfinished/${target}")
-    file(MAKE_DIRECTORY "${unfinished}")
-    add_custom_command(OUTPUT "${header}"
-      COMMAND "${CMAKE_COMMAND}" -E rm -f "${header}"
-      COMMAND Vantrel::vantrel --quiet ${options} --output-dir "${unfinished}" -a ${name_option} ${pictures}
-      COMMAND "${CMAKE_COMMAND}" -E rename "${unfinished}/${names}" "${header}"
-      DEPENDS ${pictures} Vantrel::vantrel
-      COMMENT "Converting pictures into ${names}"
-      VERBATIM)
-    list(APPEND outputs "${header}")
+  # A rule per run of vantrel: each picture's, or the combined files'. The
+  # files vantrel made last go aside into the work folder first, so that a
+  # picture it refuses leaves none where the compiler looks (it leaves its
+  # own files as they were, and combined ones with the images before the
+  # failure); vantrel writes there, and its files then move into place.
+  # A split form's header whose text is the same stays as it was, time and
+  # all, so that only the source is compiled again: it is no output of the
+  # rule but a byproduct, which Ninja looks at again after the rule (restat)
+  # and the Makefile generator leaves alone (it touches a rule's second
+  # outputs). The source, or the header alone, is the output, always touched,
+  # so that it is newer than the picture. The word files of ASM stay in the
+  # work folder, where the source names them; their names change with
+  # their words, and with them the source.
+  if(arg_COMBINED)
+    set(runs COMBINED)
   else()
-    # Each picture's files, or a split form's combined ones, are written in
-    # place: vantrel leaves them as they were when it fails (a split form's
-    # files, which must agree, all of them, combined too), and the source of
-    # ASM names its word files by the path vantrel wrote them at. The old
-    # ones go first, so that a failure leaves none.
-    if(arg_COMBINED)
-      set(runs "${names}")
+    set(runs ${pictures})
+  endif()
+  set(outputs "")
+  set(headers_made "")
+  set(sources "")
+  foreach(run name source_name IN ZIP_LISTS runs names source_names)
+    set(header "${folder}/${name}")
+    set(moves COMMAND "${CMAKE_COMMAND}" -E rename "${work}/${name}" "${header}")
+    if(source_name STREQUAL "-")
+      set(output "${header}")
+      set(byproducts "")
+      set(aside "${header}")
     else()
-      set(runs "${pictures}")
+      set(output "${folder}/${source_name}")
+      set(byproducts BYPRODUCTS "${header}")
+      set(aside "${header}" "${output}")
+      list(APPEND moves COMMAND "${CMAKE_COMMAND}" -E rename "${work}/${source_name}" "${output}")
+      list(APPEND sources "${output}")
     endif()
-    foreach(run name IN ZIP_LISTS runs names)
-      string(REGEX REPLACE "h$" "" stem "${folder}/${name}")
-      set(files "${stem}h")
-      if(NOT form STREQUAL "HEADER")
-        list(APPEND files "${stem}c")
-        list(APPEND sources "${stem}c")
-      endif()
-      if(form STREQUAL "ASM")
-        # "logo.h" gives "logo.le.bin" and "logo.be.bin".
-        string(REGEX REPLACE "\\.$" "" words "${stem}")
-        list(APPEND files "${words}.le.bin" "${words}.be.bin")
-        # The compiler's list of the files a source needs leaves out what
-        # .incbin reads: a picture changed but not its size gives another
-        # word file beside the same source text.
-        set_source_files_properties("${stem}c" TARGET_DIRECTORY ${target}
-          PROPERTIES OBJECT_DEPENDS "${words}.le.bin;${words}.be.bin")
-      endif()
-      if(arg_COMBINED)
-        set(conversion -a ${name_option} ${pictures})
-        set(comment "Converting pictures into ${name}")
-        set(inputs ${pictures})
-      else()
-        set(conversion "${run}")
-        set(comment "Converting ${run}")
-        set(inputs "${run}")
-      endif()
-      add_custom_command(OUTPUT ${files}
-        COMMAND "${CMAKE_COMMAND}" -E rm -f ${files}
-        COMMAND Vantrel::vantrel --quiet ${options} ${form_option} --output-dir "${folder}" ${conversion}
-        DEPENDS ${inputs} Vantrel::vantrel
-        COMMENT "${comment}"
-        VERBATIM)
-      list(APPEND outputs "${stem}h")
-    endforeach()
+    if(arg_COMBINED)
+      set(inputs ${pictures})
+      set(comment "Converting pictures into ${name}")
+    else()
+      set(conversion "${run}")
+      set(inputs "${run}")
+      set(comment "Converting ${run}")
+    endif()
+    add_custom_command(OUTPUT "${output}" ${byproducts}
+      COMMAND "${CMAKE_COMMAND}" -P "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/VantrelSetAside.cmake" "${work}" ${aside}
+      COMMAND "${program}" ${run_options} ${conversion}
+      ${moves}
+      COMMAND "${CMAKE_COMMAND}" -E touch "${output}"
+      DEPENDS ${inputs} "${program}"
+      COMMENT "${comment}"
+      VERBATIM)
+    list(APPEND outputs "${output}")
+    list(APPEND headers_made "${header}")
+  endforeach()
+
+  # The rules belong to this folder's target, on which the target waits:
+  # the function may be called from another folder than the target's,
+  # whose targets a rule here reaches with no other generator than Ninja.
+  get_property(calls TARGET ${target} PROPERTY VANTREL_CALLS)
+  math(EXPR calls "${calls} + 1")
+  set_property(TARGET ${target} PROPERTY VANTREL_CALLS ${calls})
+  string(MAKE_C_IDENTIFIER "vantrel_headers_${target}_${calls}" conversions)
+  add_custom_target(${conversions} DEPENDS ${outputs})
+  if(TARGET vantrel_host)
+    add_dependencies(${conversions} vantrel_host)
   endif()
-  if(sources AND NOT data_language STREQUAL "C")
-    set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES LANGUAGE CXX)
+  add_dependencies(${target} ${conversions})
+  set_source_files_properties(${headers_made} ${sources} TARGET_DIRECTORY ${target} PROPERTIES GENERATED TRUE)
+  # The language named, since vantrel's names need not end in ".c"
+  # (anim.apng gives anim.ac).
+  if(sources)
+    set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES LANGUAGE ${data_language})
   endif()
-  target_sources(${target} PRIVATE ${outputs} ${sources})
+  target_sources(${target} PRIVATE ${headers_made} ${sources})
 
   if(quoting)
     list(JOIN quoting "," languages)

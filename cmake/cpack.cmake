@@ -28,6 +28,39 @@ else()
   set(CPACK_GENERATOR DEB TGZ)
   # The programs are built for one processor: vantrel-1.0-Linux-x86_64.tar.gz.
   set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
+
+  # Debian's policy wants the licence in the machine-readable copyright
+  # format and a changelog (gzip -9n: no name or time stamp, so that a
+  # rebuild gives the same bytes) in /usr/share/doc/vantrel; the .tar.gz
+  # gets them too. Both are made from LICENSE and the version, so that they
+  # cannot fall behind.
+  set(doc_dir ${PROJECT_BINARY_DIR}/package-doc)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" holders "${licence}")
+  set(holders "${CMAKE_MATCH_1}")
+  string(FIND "${licence}" "Permission" terms_start)
+  string(SUBSTRING "${licence}" ${terms_start} -1 terms)
+  string(STRIP "${terms}" terms)
+  # Continuation lines start with a space; an empty one is " .".
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " terms "${terms}")
+  file(WRITE ${doc_dir}/copyright
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+    "Upstream-Name: vantrel\n"
+    "Upstream-Contact: ${VANTREL_PACKAGE_CONTACT}\n\n"
+    "Files: *\n"
+    "Copyright: ${holders}\n"
+    "License: Expat\n"
+    " ${terms}\n")
+  # The date honours SOURCE_DATE_EPOCH, as reproducible builds set it.
+  string(TIMESTAMP released "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  file(WRITE ${doc_dir}/changelog
+    "vantrel (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+    "  * Vantrel ${PROJECT_VERSION}.\n\n"
+    " -- ${VANTREL_PACKAGE_CONTACT}  ${released}\n")
+  find_program(VANTREL_GZIP gzip REQUIRED)
+  execute_process(COMMAND ${VANTREL_GZIP} -9nf ${doc_dir}/changelog COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${doc_dir}/copyright ${doc_dir}/changelog.gz DESTINATION share/doc/vantrel)
 endif()
 
 # vantrel_1.0_amd64.deb, installed under /usr (CPack's default for a .deb):

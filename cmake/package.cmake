@@ -30,4 +30,5 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/VantrelConfig.cmake.in
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/VantrelConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${PROJECT_BINARY_DIR}/VantrelConfig.cmake ${PROJECT_BINARY_DIR}/VantrelConfigVersion.cmake
-  ${CMAKE_CURRENT_LIST_DIR}/VantrelFunctions.cmake DESTINATION ${package_folder})
+  ${CMAKE_CURRENT_LIST_DIR}/VantrelFunctions.cmake ${CMAKE_CURRENT_LIST_DIR}/VantrelSetAside.cmake
+  DESTINATION ${package_folder})

@@ -14,14 +14,20 @@ constexpr size_t block_size = size_t{4} << 20;
 bool text_source::open(const std::string& path)
 {
     uint64_t size = 0;
-    file_ = open_regular_file(path.c_str(), size);
-    if (!file_)
+    file_ptr file = open_regular_file(path.c_str(), size);
+    if (!file)
         return false;
+    open(std::move(file), size);
+    return true;
+}
+
+void text_source::open(file_ptr file, uint64_t size)
+{
+    file_ = std::move(file);
     size_ = size;
     // A small header gets a buffer of its own size, not a block.
     capacity_ = static_cast<size_t>(std::min<uint64_t>(size + 1, block_size + max_line));
     buffer_ = std::make_unique<char[]>(capacity_);
-    return true;
 }
 
 // Moves the unread tail to the front and reads as much as fits after it.

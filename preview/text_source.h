@@ -21,6 +21,11 @@ public:
     // it without end).
     bool open(const std::string& path);
 
+    // Reads file, which holds size bytes from where it stands: a file
+    // opened otherwise, or one in memory (fmemopen), as the fuzz target
+    // feeds the parser.
+    void open(file_ptr file, uint64_t size);
+
     // The next complete line, its end (LF or CR LF) removed. False at the
     // end of the file, when the text left has no line end, when a line is
     // longer than max_line, when its end is not the first line's

@@ -37,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     read_options options;
     if (size % 2 == 1)
         options = {true, {128, 128, 128}};
+    // Interlaced pictures of a few hundred thousand pixels pass it.
+    options.memory_limit = uint64_t{1} << 20;
     const auto picture =
         loaded_picture::load(std::make_unique<memory_source>(std::span(data, size)), options, format, error);
     if ((picture == nullptr) == (error == image_error::none))

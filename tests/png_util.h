@@ -80,4 +80,17 @@ inline bytes join(const std::vector<bytes>& parts)
     return out;
 }
 
+// An interlaced picture of 16-bit grey, all black, in one IDAT chunk: its
+// passes are twice its pixels in bytes, which the reader must hold.
+inline bytes black_interlaced(uint32_t width, uint32_t height)
+{
+    constexpr uint32_t steps[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                      {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    size_t raw = 0;
+    for (const auto& [x0, y0, dx, dy] : steps)
+        if (width > x0 && height > y0)
+            raw += size_t((height - y0 + dy - 1) / dy) * (1 + 2 * size_t((width - x0 + dx - 1) / dx));
+    return join({png_signature, ihdr(width, height, 16, 0, 1), chunk("IDAT", zlib_stored(bytes(raw))), chunk("IEND", {})});
+}
+
 #endif

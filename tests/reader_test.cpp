@@ -156,32 +156,29 @@ TEST_F(Reader, RejectsEachFaultWithItsOwnError)
 
 // Over a background, a pixel's alpha, from the mask the header gives,
 // composites it; without that mask, or without a background, alpha is
-// ignored.
+// ignored. The colours it must give are worked out apart, in exact
+// fractions: round(a * c + (1 - a) * b).
 TEST_F(Reader, CompositesAlphaOverTheBackground)
 {
-    const rgb background{10, 250, 77};
-    const read_options over{.composite = true, .background = {background.r, background.g, background.b}};
-    // Two pixels of each: red, green, blue and alpha samples.
-    const std::vector<uint16_t> wide = {200, 100, 50, 0, 7, 99, 255, 128, 1, 2, 3, 255};
-    const std::vector<uint16_t> narrow = {15, 8, 2, 0, 3, 9, 14, 7};
-    bytes data32, data16;
-    for (size_t i = 0; i < wide.size(); i += 4)
-        data32.insert(data32.end(), {uint8_t(wide[i + 2]), uint8_t(wide[i + 1]), uint8_t(wide[i]), uint8_t(wide[i + 3])});
-    for (size_t i = 0; i < narrow.size(); i += 4)
-        data16.insert(data16.end(), {uint8_t(narrow[i + 1] << 4 | narrow[i + 2]), uint8_t(narrow[i + 3] << 4 | narrow[i])});
+    const read_options over{.composite = true, .background = {10, 250, 77}};
+    // Two pixels of each: blue, green, red and alpha of 8 bits; 4-bit ones as stored.
+    const bytes data32 = {50, 100, 200, 0, 255, 99, 7, 128, 3, 2, 1, 255}, data16 = {0x82, 0x0f, 0x9e, 0x73};
     const bmp_parts rgba32{.info_size = 56, .width = 3, .bits = 32, .compression = 3,
                            .header_masks = {0xff0000, 0xff00, 0xff, 0xff000000}, .data = data32};
     const bmp_parts rgba16{.info_size = 56, .width = 2, .bits = 16, .compression = 3,
                            .header_masks = {0x0f00, 0x00f0, 0x000f, 0xf000}, .data = data16};
     bmp_parts plain = rgba32;
-    plain.header_masks.pop_back(), plain.header_masks.push_back(0);
-    const std::tuple<bmp_parts, rendering, bool> cases[] = {
-        {rgba32, {3, 1, 255, wide}, true}, {rgba16, {2, 1, 15, narrow}, true}, {plain, {3, 1, 255, wide}, false}};
-    for (const auto& [parts, pixels, composited] : cases) {
+    plain.header_masks.back() = 0;
+    const std::vector<rgb> colours32 = {{200, 100, 50}, {7, 99, 255}, {1, 2, 3}};
+    const std::tuple<bmp_parts, std::vector<rgb>, std::vector<rgb>> cases[] = {  // alone, over the background
+        {rgba32, colours32, {{10, 250, 77}, {8, 174, 166}, {1, 2, 3}}},
+        {rgba16, {{255, 136, 34}, {51, 153, 238}}, {{10, 250, 77}, {29, 205, 152}}},
+        {plain, colours32, colours32}};
+    for (const auto& [parts, alone, composited] : cases) {
         ASSERT_EQ(load(assemble(parts), over), image_error::none);
-        EXPECT_EQ(picture_.words, words_of(pixels, composited ? &background : nullptr));
+        EXPECT_EQ(picture_.words, words_of(composited));
         ASSERT_EQ(load(assemble(parts)), image_error::none);
-        EXPECT_EQ(picture_.words, words_of(pixels));
+        EXPECT_EQ(picture_.words, words_of(alone));
     }
 }
 
@@ -219,6 +216,7 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
         {rle(1, 2, 2, {4, 1, 0, 2, 0, 1, 0, 1}), none, {0, 0, 1, 1}},  // a run past the edge ends there
         {rle(1, 2, 1, {0, 2, 2, 0, 0, 1}), none, {0, 0}},            // delta to the right edge
         {rle(1, 4, 2, {0, 2, 5, 0}), fault, {}},                    // delta past the right edge
+        {rle(1, 4, 1, {0, 2, 0, 1}), fault, {}},                    // delta above the top row
         {rle(1, 4, 1, {4, 1, 0, 0, 1, 1}), fault, {}},              // run above the top row
         {rle(1, 4, 1, {0, 4, 1, 2, 3, 17}), fault, {}},             // index past the palette
         {rle(2, 1, 1, {2, 0x1f}, 15), fault, {}},                   // the same, past the right edge
@@ -239,7 +237,8 @@ TEST_F(Reader, DecodesRleAndRefusesWhatLeavesThePicture)
 // out_of_memory or a whole picture, and leaves nothing allocated behind.
 TEST_F(Reader, RunningOutOfMemoryLeavesNothingBehind)
 {
-    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({}), read_bytes("pngsuite/basi6a16.png")}) {
+    for (const bytes& file : {make_bmp({.width = 1100, .height = 1024}), make_bmp({}), read_bytes("pngsuite/basi6a16.png"),
+                              read_bytes("tga/pil-rle-rgba-w4.tga"), read_bytes("qoi/ff-rgba-smooth-w17.qoi")}) {
         for (int n = 1;; ++n) {
             const long before = allocations.live;
             auto source = std::make_unique<memory_source>(file);

@@ -14,28 +14,22 @@
 
 namespace {
 
-// File name to the words vantrel must write for it. Every width remainder
-// of a row of 3-byte pixels, both row orders, and a picture that is
+// File name to the words vantrel must write for it: a picture that is
 // converted on a thread of its own, stored top row first, whose header is
-// longer than the preview reads at once; the BMP suite's good files and a
-// few PNGs of every colour type, interlaced among them.
+// longer than the preview reads at once; the BMP suite's good files (both
+// row orders, rows of every padding) and a few PNGs of every colour type and
+// of widths 1 to 9, interlaced among them.
 std::map<std::string, std::vector<uint32_t>> make_pictures(const scratch_dir& dir)
 {
     std::map<std::string, std::vector<uint32_t>> pictures;
-    std::vector<bmp_spec> layouts{{.width = 1100, .height = -1024}};
-    for (int width = 1; width <= 4; ++width)
-        for (const int height : {3, -2})
-            layouts.push_back({.width = width, .height = height});
-    for (const bmp_spec& s : layouts) {
-        const std::string name = std::to_string(s.width) + "x" + std::to_string(s.height) + ".bmp";
-        write_file(dir / name, make_bmp(s));
-        pictures[name] = words_of(s);
-    }
+    const bmp_spec big{.width = 1100, .height = -1024};
+    write_file(dir / "big.bmp", make_bmp(big));
+    pictures["big.bmp"] = words_of(big);
     std::ifstream tsv(fs::path(VANTREL_TEST_FILES) / "expected.tsv");
     for (std::string line; std::getline(tsv, line);) {
         const size_t tab = line.find('\t');
         const std::string file = line.substr(0, tab);
-        if (!file.starts_with("bmpsuite/g/") && !std::regex_search(file, std::regex("pngsuite/bas.n.c..|s0.i3p01|tbbn3p08")))
+        if (!file.starts_with("bmpsuite/g/") && !std::regex_search(file, std::regex("pngsuite/bas.n.c..|s0.i3p0.|tbbn3p08")))
             continue;
         const fs::path from = fs::path(VANTREL_TEST_FILES) / file;
         fs::copy_file(from, dir.path / from.filename());

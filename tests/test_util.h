@@ -183,31 +183,20 @@ inline rendering read_rendering(const fs::path& path)
 }
 
 // The words a rendering converts to, top row first: each sample taken to 8
-// bits, rounded to nearest (v * 255 / maxval), alpha ignored; or, over a
-// background, round(a * v * 255 / maxval + (1 - a) * b) with a = alpha /
-// maxval.
-inline std::vector<uint32_t> words_of(const rendering& r, const rgb* background = nullptr)
+// bits, rounded to nearest (v * 255 / maxval), alpha ignored.
+inline std::vector<uint32_t> words_of(const rendering& r)
 {
     std::vector<uint32_t> words;
-    const uint64_t top = r.maxval;
-    for (size_t i = 0; i + 3 < r.rgba.size(); i += 4) {
-        uint8_t c[3];
-        for (size_t k = 0; k < 3; ++k) {
-            const uint64_t v = r.rgba[i + k], a = background ? r.rgba[i + 3] : top;
-            const uint64_t b = background ? (k == 0 ? background->r : k == 1 ? background->g : background->b) : 0;
-            // (2n + d) / 2d rounds n / d to nearest; d is odd, so no ties.
-            const uint64_t n = a * v * 255 + (top - a) * b * top, d = top * top;
-            c[k] = uint8_t((2 * n + d) / (2 * d));
-        }
-        words.push_back(pack_ycbcr(c[0], c[1], c[2]));
-    }
+    const auto eight_bits = [&](size_t i) { return uint8_t((2 * r.rgba[i] * 255u + r.maxval) / (2 * r.maxval)); };
+    for (size_t i = 0; i + 3 < r.rgba.size(); i += 4)
+        words.push_back(pack_ycbcr(eight_bits(i), eight_bits(i + 1), eight_bits(i + 2)));
     return words;
 }
 
 // A source that reads another, which the test keeps.
 class borrowed_source final : public byte_source {
 public:
-    explicit borrowed_source(byte_source& source) : byte_source(source.size()), source_(source) {}
+    explicit borrowed_source(byte_source& source) : byte_source(source.size(), source.name()), source_(source) {}
     image_error read(uint64_t offset, size_t count, uint8_t* dest) override { return source_.read(offset, count, dest); }
 
 private:

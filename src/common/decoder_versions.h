@@ -5,7 +5,8 @@
 
 #include <string>
 
-// "libpng 1.6.39, zlib 1.2.13": the versions the linked libraries report.
+// "libpng 1.6.39, zlib 1.2.13, libjpeg-turbo 2.1.5, giflib 5.2.1": the
+// versions of the libraries linked.
 std::string decoder_versions();
 
 #endif

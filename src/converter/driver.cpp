@@ -36,7 +36,7 @@ std::string picture_error(const char* path, const std::string& what)
 
 std::string error_line(image_error error, image_format format, const char* path)
 {
-    const std::string kind = format == image_format::png ? "PNG" : "BMP";
+    const std::string kind = format_name(format);
     switch (error) {
     case image_error::none:
         return "";
@@ -48,6 +48,8 @@ std::string error_line(image_error error, image_format format, const char* path)
         return picture_error(path, "wrong " + kind + " format");
     case image_error::unsupported:
         return picture_error(path, "unsupported " + kind + " format");
+    case image_error::unsupported_format:
+        return picture_error(path, "unsupported format " + kind);
     case image_error::truncated:
         return picture_error(path, "truncated " + kind + " file");
     case image_error::too_large:

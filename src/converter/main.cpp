@@ -11,8 +11,8 @@ namespace {
 
 constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true}, {"--split", false},
                                    {"--asm", false},       {"--uint32", false},    {"--name", true},
-                                   {"--quiet", false},     {"--list-outputs", false}, {"--help", false},
-                                   {"--version", false}};
+                                   {"--memory-limit", true}, {"--quiet", false},   {"--list-outputs", false},
+                                   {"--help", false},      {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -27,6 +27,7 @@ constexpr program_texts texts = {
     "                        that logo.c pulls in as assembler data, for GCC and Clang\n"
     "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
+    "  --memory-limit MIB    hold at most MIB MiB of pictures (default 1024)\n"
     "  --quiet               print error lines only\n"
     "  --list-outputs        print the files the run would write, and their identifiers; write nothing\n"
     "  --help                show this help\n"
@@ -47,6 +48,21 @@ bool parse_colour(const std::string& text, uint8_t (&rgb)[3])
     return true;
 }
 
+// A whole number of MiB from 1 to 2^40 as bytes; false for anything else.
+bool parse_mebibytes(const std::string& text, uint64_t& bytes)
+{
+    uint64_t mib = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || mib > (uint64_t{1} << 40) / 10)
+            return false;
+        mib = mib * 10 + uint64_t(c - '0');
+    }
+    if (text.empty() || mib == 0 || mib > uint64_t{1} << 40)
+        return false;
+    bytes = mib << 20;
+    return true;
+}
+
 bool run(int argc, char** argv)
 {
     const char* program = argc > 0 && argv[0] ? argv[0] : "vantrel";
@@ -60,6 +76,9 @@ bool run(int argc, char** argv)
         if (!parse_colour(background->second, settings.read.background))
             return std::printf("error: wrong value for --background: %s\n", background->second.c_str()), false;
     }
+    if (const auto limit = line.options.find("--memory-limit"); limit != line.options.end())
+        if (!parse_mebibytes(limit->second, settings.read.memory_limit))
+            return std::printf("error: wrong value for --memory-limit: %s\n", limit->second.c_str()), false;
     if (line.options.contains("--asm") && line.options.contains("--split"))
         return std::printf("error: --split and --asm exclude each other\n"), false;
     settings.form = line.options.contains("--asm")     ? data_form::assembler

@@ -30,12 +30,16 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
 {
     std::unique_ptr<loaded_picture> p(new loaded_picture);
     p->source_ = std::move(source);
-    p->reader_ = open_image(*p->source_, format, error);
+    p->run_stop_ = options.stop;
+    p->budget_ = std::make_unique<memory_budget>(options.memory_limit);
+    p->reader_ =
+        open_image(*p->source_, format, error, {options.budget ? options.budget : p->budget_.get(), &p->stop_});
     if (!p->reader_)
         return nullptr;
     const image_reader& reader = *p->reader_;
     const auto width = size_t(reader.width()), height = size_t(reader.height()), row_bytes = reader.row_bytes();
-    p->converter_ = std::make_unique<row_converter>(reader.samples(), uint32_t(width), options);
+    p->converter_ =
+        std::make_unique<row_converter>(reader.samples(), uint32_t(width), options, uint64_t{width} * height);
     if (uint64_t{width} * height < uint64_t{VANTREL_BACKGROUND_PIXELS}) {
         p->whole_ = true;
         error = p->read_whole();
@@ -47,13 +51,14 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
         p->samples_ring_ = make_buffer<uint8_t>(p->slots_ * row_bytes);
         p->words_ring_ = make_buffer<uint32_t>(p->slots_ * width);
         p->converted_.resize(p->slots_);
-        try {
-            if (p->samples_ring_ && p->words_ring_) {
-                p->thread_ = start_thread([picture = p.get()] { picture->read_rows(); });
+        if (p->samples_ring_ && p->words_ring_) {
+            // A picture held whole by its reader is decoded only once its
+            // rows are asked for: a run that loads pictures ahead then
+            // holds one such picture at a time, not one more for each
+            // picture ahead.
+            p->deferred_ = p->reader_->holds_picture();
+            if (p->deferred_ || p->start_reading())
                 return p;
-            }
-        } catch (const std::exception&) {
-            // No thread, or no memory for one: the rows are read here.
         }
     }
     p->slots_ = 1;
@@ -78,12 +83,29 @@ std::unique_ptr<loaded_picture> loaded_picture::open(const char* path, const rea
     return load(std::move(source), options, format, error);
 }
 
+// Starts the reading thread; false, with one slot left to read rows here,
+// if no thread can be had.
+bool loaded_picture::start_reading()
+{
+    try {
+        thread_ = start_thread([this] { read_rows(); });
+        return true;
+    } catch (const std::exception&) {
+        // No thread, or no memory for one: the rows are read here.
+        slots_ = 1;
+        return false;
+    }
+}
+
 image_error loaded_picture::read_whole()
 {
     const auto width = size_t(reader_->width()), height = size_t(reader_->height());
     words_.resize(width * height);
     std::vector<uint8_t> samples(reader_->row_bytes());
     for (size_t t = 0; t < height; ++t) {
+        // Loaded ahead by a run that has failed since: nobody will read it.
+        if (run_stop_ != nullptr && run_stop_->load(std::memory_order_relaxed))
+            return image_error::read_failed;
         image_error why = reader_->next_row(samples.data());
         if (why == image_error::none)
             why = convert(samples.data(), words_.data() + t * width);
@@ -195,6 +217,8 @@ bool loaded_picture::ready(uint32_t t, uint32_t last)
 loaded_picture::~loaded_picture()
 {
     if (thread_.joinable()) {
+        // The reader may be in the middle of an interlaced picture's passes.
+        stop_ = true;
         progress_.update([](progress& s) { s.stop = true; });
         thread_.join();
     }
@@ -206,6 +230,10 @@ const uint32_t* loaded_picture::row(int32_t t)
         return nullptr;
     if (whole_)
         return words_.data() + size_t(next_++) * size_t(reader_->width());
+    if (deferred_) {
+        deferred_ = false;
+        start_reading();
+    }
     // The rows before this one are done with; their slots go back in
     // batches, like the rows the reading thread puts in, and before a wait
     // for more.
@@ -234,8 +262,10 @@ constexpr size_t queue_pictures = 8, queue_bytes = size_t{4} << 20;
 }  // namespace
 
 picture_queue::picture_queue(const std::vector<char*>& paths, const read_options& options)
-    : paths_(paths), options_(options), entries_(paths.size())
+    : paths_(paths), options_(options), budget_(options.memory_limit), entries_(paths.size())
 {
+    options_.stop = &stop_;
+    options_.budget = &budget_;
     try {
         thread_ = start_thread([this] { run(); });
     } catch (const std::exception&) {
@@ -246,6 +276,9 @@ picture_queue::picture_queue(const std::vector<char*>& paths, const read_options
 picture_queue::~picture_queue()
 {
     if (thread_.joinable()) {
+        // The run is over, most likely failed: a picture being loaded is
+        // given up between two rows.
+        stop_ = true;
         progress_.update([](progress& s) { s.stop = true; });
         thread_.join();
     }

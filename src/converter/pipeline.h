@@ -5,6 +5,7 @@
 #ifndef VANTREL_PIPELINE_H
 #define VANTREL_PIPELINE_H
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +66,7 @@ private:
     loaded_picture() = default;
     static std::unique_ptr<loaded_picture> start(std::unique_ptr<byte_source> source, const read_options& options,
                                                  image_format& format, image_error& error, size_t ring_bytes);
+    bool start_reading();
     image_error read_whole();
     void read_rows();
     image_error convert(const uint8_t* samples, uint32_t* words) const;
@@ -74,6 +76,7 @@ private:
     bool ready(uint32_t t, uint32_t last);
 
     std::unique_ptr<byte_source> source_;
+    std::unique_ptr<memory_budget> budget_;  // its own, unless the run shares one; before the reader that takes from it
     std::unique_ptr<image_reader> reader_;
     std::unique_ptr<row_converter> converter_;
     // A small picture's words, all of them.
@@ -87,7 +90,12 @@ private:
     std::vector<uint8_t> converted_;
     uint32_t slots_ = 0, next_ = 0, seen_read_ = 0, given_back_ = 0;
     bool whole_ = false;
+    bool deferred_ = false;  // the reading thread starts at the first row
     image_error error_ = image_error::none;  // of the thread that asks for rows
+    // The reader's stop, set when the picture goes; the run's, set when it
+    // has failed.
+    std::atomic<bool> stop_{false};
+    const std::atomic<bool>* run_stop_ = nullptr;
     handoff<progress> progress_;
     std::thread thread_;  // last: it stops before the rest goes
 };
@@ -95,7 +103,10 @@ private:
 // The pictures of a combined run, loaded in order on a thread of their own
 // a few ahead of the one being written, so that a run of many small
 // pictures reads and converts the next while it formats the last. It stays
-// at most a few MiB of pictures ahead.
+// at most a few MiB of pictures ahead; a picture its reader holds whole (an
+// interlaced PNG) is decoded only when its turn comes, so that a run holds
+// one such picture at a time. Once the run stops taking pictures, the one
+// being loaded is given up.
 class picture_queue {
 public:
     struct entry {
@@ -123,8 +134,10 @@ private:
 
     const std::vector<char*>& paths_;
     read_options options_;
+    memory_budget budget_;  // the pictures', shared: it outlives them
     std::vector<entry> entries_;
     size_t taken_ = 0;
+    std::atomic<bool> stop_{false};  // the loading's own, for the readers
     handoff<progress> progress_;
     std::thread thread_;  // last: it stops before the rest goes
 };

@@ -24,7 +24,14 @@ namespace {
 // length as it was when the headers were checked, read a window at a time.
 class rle_bytes {
 public:
-    rle_bytes(bmp_source& source, uint64_t offset) : source_(source), begin_(offset), pos_(offset) {}
+    // The window is no bigger than the stream: a small file costs no
+    // more than itself.
+    rle_bytes(bmp_source& source, uint64_t offset)
+        : source_(source), begin_(offset), pos_(offset),
+          buffer_(size_t(std::clamp<uint64_t>(source.bytes.size() > offset ? source.bytes.size() - offset : 1, 1,
+                                              uint64_t{64} << 10)))
+    {
+    }
 
     uint64_t pos() const { return pos_; }
     bool failed() const { return failed_; }
@@ -72,7 +79,7 @@ private:
     bmp_source& source_;
     const uint64_t begin_;  // the stream's first byte
     uint64_t pos_;
-    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(64 << 10);
+    std::vector<uint8_t> buffer_;
     uint64_t at_ = 0;  // where the window's bytes are in the file
     size_t size_ = 0;
     bool failed_ = false;
@@ -123,10 +130,16 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, rle_position& at, 
         if (count > 0) {
             if (y >= height)
                 return image_error::bad_format;
-            for (uint32_t i = 0; i < count; ++i)
-                if (!pixel(rle4 ? (i % 2 == 0 ? value >> 4 : value & 15u) : value))
-                    return image_error::bad_format;
-            x = std::min(x, width);
+            // A run alternates two indices (one, for RLE8), each of which
+            // must have an entry; its pixels past the right edge cost
+            // nothing, however many runs a row has.
+            const uint32_t first = rle4 ? value >> 4 : value, second = rle4 ? value & 15u : value;
+            if (first >= layout.samples.palette_size || (count > 1 && second >= layout.samples.palette_size))
+                return image_error::bad_format;
+            const uint64_t inside = x < width ? std::min<uint64_t>(count, width - x) : 0;
+            for (uint64_t i = 0; i < inside; ++i)
+                put(x + i, i % 2 == 0 ? first : second);
+            x = std::min(x + count, width);
         } else if (value == 0) {
             x = 0, ++y;
             if (!enter(in.pos()))
@@ -160,11 +173,11 @@ image_error walk_rle(rle_bytes& in, const bmp_layout& layout, rle_position& at, 
     }
 }
 
-// Where a row's codes are in the stream, and the column its first code
-// starts at; begin == none for a row no code reaches.
+// Where the codes of row y are in the stream, and the column its first
+// code starts at.
 struct row_codes {
-    static constexpr uint64_t none = UINT64_MAX;
-    uint64_t begin = none, end = 0;
+    uint64_t y = 0;
+    uint64_t begin = 0, end = 0;
     uint64_t x = 0;
 };
 
@@ -172,20 +185,23 @@ class rle_rows final : public image_reader {
 public:
     rle_rows(bmp_source source, const bmp_layout& layout)
         : image_reader(image_format::bmp, layout.width, layout.height, layout.samples), source_(std::move(source)),
-          layout_(layout), in_(source_, layout.offset), rows_(size_t(layout.height))
+          layout_(layout), in_(source_, layout.offset)
     {
     }
 
-    // The first walk: every code checked, every row's start recorded.
+    // The first walk: every code checked, the start of every row it moves
+    // to recorded. Only those: a stream that ends at once, or skips rows
+    // by deltas, costs nothing for the rows its header claims.
     image_error check()
     {
         rle_position at;
-        rows_[0].begin = layout_.offset;
+        rows_.push_back({0, layout_.offset, 0, 0});
+        const auto height = uint64_t(layout_.height);
         const image_error why = walk_rle(
             in_, layout_, at, [](uint64_t, uint32_t) {},
             [&](uint64_t pos) {
-                if (at.y < rows_.size())
-                    rows_[size_t(at.y)] = {pos, 0, at.x};
+                if (at.y < height)
+                    rows_.push_back({at.y, pos, 0, at.x});
                 return true;
             },
             end_code_);
@@ -193,9 +209,9 @@ public:
         // the walk ended.
         uint64_t end = in_.pos();
         end_at_ = end_code_ ? end - 2 : end;
-        for (size_t y = rows_.size(); y-- > 0;)
-            if (rows_[y].begin != row_codes::none)
-                rows_[y].end = end, end = rows_[y].begin;
+        for (size_t i = rows_.size(); i-- > 0;)
+            rows_[i].end = end, end = rows_[i].begin;
+        above_ = rows_.size();
         return why;
     }
 
@@ -203,10 +219,13 @@ public:
     {
         const auto width = size_t(layout_.width);
         std::memset(row, 0, width);  // pixels no code sets take entry 0
-        const size_t y = rows_.size() - 1 - next_++;
-        const row_codes& codes = rows_[y];
-        if (codes.begin == row_codes::none)
+        const uint64_t y = uint64_t(layout_.height) - 1 - next_++;
+        // The rows come top first, down the rows the walk recorded.
+        while (above_ > 0 && rows_[above_ - 1].y > y)
+            --above_;
+        if (above_ == 0 || rows_[above_ - 1].y != y)
             return image_error::none;
+        const row_codes& codes = rows_[above_ - 1];
         in_.seek(codes.begin, codes.end);
         rle_position at{codes.x, y};
         bool end_code = false;
@@ -229,7 +248,8 @@ private:
     bmp_source source_;
     bmp_layout layout_;
     rle_bytes in_;
-    std::vector<row_codes> rows_;  // by stored row, the bottom one first
+    std::vector<row_codes> rows_;  // the rows codes move to, the bottom one first
+    size_t above_ = 0;             // of them, those not below the next row asked for
     size_t next_ = 0;              // rows handed on, from the top
     bool end_code_ = false;
     uint64_t end_at_ = 0;  // where the stream ends: its end-of-bitmap code, if it has one

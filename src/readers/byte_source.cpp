@@ -57,5 +57,5 @@ std::unique_ptr<byte_source> open_file_source(const char* path)
     file_ptr file = open_regular_file(path, size);
     if (!file)
         return nullptr;
-    return std::make_unique<file_source>(std::move(file), size);
+    return std::make_unique<file_source>(std::move(file), size, path);
 }

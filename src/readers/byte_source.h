@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "regular_file.h"
 
@@ -14,12 +16,15 @@ enum class image_error;
 
 class byte_source {
 public:
-    explicit byte_source(uint64_t size) : size_(size) {}
+    // name: the file's name, if the bytes come from one.
+    explicit byte_source(uint64_t size, std::string name = {}) : size_(size), name_(std::move(name)) {}
     virtual ~byte_source() = default;
     byte_source(const byte_source&) = delete;
     byte_source& operator=(const byte_source&) = delete;
 
     uint64_t size() const { return size_; }
+    // Only a hint of the format, for one that no signature tells.
+    const std::string& name() const { return name_; }
 
     // Copies the count bytes at offset into dest: image_error::none, or
     // truncated when the source holds fewer (past its length, or a file
@@ -28,6 +33,7 @@ public:
 
 private:
     uint64_t size_;
+    std::string name_;
 };
 
 class memory_source final : public byte_source {
@@ -41,7 +47,10 @@ private:
 
 class file_source final : public byte_source {
 public:
-    file_source(file_ptr file, uint64_t size) : byte_source(size), file_(std::move(file)) {}
+    file_source(file_ptr file, uint64_t size, std::string name)
+        : byte_source(size, std::move(name)), file_(std::move(file))
+    {
+    }
     image_error read(uint64_t offset, size_t count, uint8_t* dest) override;
 
 private:

@@ -1,10 +1,17 @@
-// image_reader: reads BMP and PNG pictures a row at a time, top row first,
-// as samples; row_converter turns each row into packed luma/chroma words.
+// image_reader: reads BMP, PNG, QOI and TGA pictures a row at a time, top
+// row first, as samples; row_converter turns each row into packed
+// luma/chroma words.
 //
 // Which reader
-//   By content, never by name: a file that begins with the 8-byte PNG
-//   signature is read as PNG; every other file is read as BMP, and so fails
-//   as a bitmap if it is not one.
+//   By content: PNG, QOI and BMP by their signatures. TGA has none: a file
+//   is TGA if it ends with the TGA 2.0 footer, or if its name (a hint that
+//   open_image is given) ends in ".tga" in any case and its header's
+//   values make sense for TGA. A file of a format recognised but not read
+//   (JPEG, GIF, WebP, TIFF, ICO, CUR, PSD, HEIF, AVIF, JPEG XL, PDF, SVG,
+//   XML) fails as unsupported_format with format naming it; the signatures
+//   of ICO, CUR and the bare JPEG XL codestream are short enough to begin
+//   a TGA file, so they are asked only once TGA is ruled out. Every other
+//   file is read as BMP, and so fails as a bitmap if it is not one.
 //
 // What the BMP reader accepts
 //   - Signature "BM" and a 14-byte file header, then one of the info headers:
@@ -63,6 +70,32 @@
 //   - A file that ends before IEND is read as far as it goes: if its image
 //     data is complete the picture is too.
 //
+// What the QOI reader accepts
+//   - RGB and RGBA (channels 3 and 4), either colour space, read as the
+//     samples are stored; every op. The stream is decoded once, in order,
+//     into the caller's row through a buffer of bounded size: the 64-entry
+//     table, the last pixel and a pending run carry across rows. finish()
+//     checks the 8-byte end marker. A bad header or a wrong end marker is
+//     bad_format; data ending before the last pixel, or inside the marker,
+//     truncated.
+//
+// What the TGA reader accepts
+//   - Types 1, 2, 3 and their run-length forms 9, 10, 11. Colour-mapped:
+//     8-bit indices into a map of 15-, 16-, 24- or 32-bit entries (32 with
+//     alpha); index v is the map's entry v - first, and an index outside
+//     the map fails in the converter. True colour of 15, 16 (5-5-5, the top
+//     bit alpha only with one attribute bit), 24 and 32 bits (BGRA); grey
+//     of 8 bits, and of 16 as grey with alpha.
+//   - Every origin: bottom-left, top-left, and the right-hand ones, whose
+//     rows are mirrored. The ID field and an unused map are skipped; a 2.0
+//     file's extension area and footer are ignored.
+//   - Run-length packets may cross row ends. The packets are walked whole
+//     at open, each row's first packet and offset into it recorded (16
+//     bytes a row), and rows decoded from there on demand; a packet past
+//     the last pixel is bad_format, a stream that ends early truncated.
+//   - Not decoded ("unsupported"): Huffman types 32 and 33, 16-bit
+//     indices, interleaved rows.
+//
 // Limits
 //   - Width from 1 to 65535 and height from 1 to 65535: the generated
 //     declarations are unsigned short.
@@ -73,12 +106,14 @@
 //   The readers never print and never end the process: every failure comes
 //   back as one image_error, memory running out included. Every size is
 //   computed with checked arithmetic (checked_size.h) and compared with the
-//   source's length before anything is allocated for it; a BMP RLE stream
-//   is walked and checked whole when the file is opened, and a PNG's chunks
-//   are, so that a file that fails there costs no more memory than a small
+//   source's length before anything is allocated for it (a QOI file must
+//   have an op byte for every 62 pixels); a BMP or TGA RLE stream is walked
+//   and checked whole when the file is opened, and a PNG's chunks are, so
+//   that a file that fails there costs no more memory than a small
 //   multiple of its length.
 //   Reading rows can still fail after that: a PNG by a broken zlib stream,
-//   image data that ends too soon or a bad CRC, a bitmap only by the system
+//   image data that ends too soon or a bad CRC, a QOI stream by ending too
+//   soon or a wrong end marker, a bitmap or TGA file only by the system
 //   failing to read it or a file that changed since it was opened; and the
 //   converter fails a palette index without an entry.
 //
@@ -86,10 +121,12 @@
 //   Rows are read one at a time into the caller's buffer, top row first,
 //   whatever order the file stores them in: a bottom-up bitmap by reads at
 //   each row's place, an RLE bitmap from where its first walk found each
-//   row to start. A reader holds a fixed few buffers, and an RLE reader 24
-//   bytes a row besides. Only an interlaced PNG holds its picture: its rows
+//   row to start, a run-length TGA likewise. A reader holds a fixed few
+//   buffers, and an RLE reader 32 bytes for each row its codes move to
+//   besides (a TGA one 16 a row). Only an interlaced PNG holds its picture: its rows
 //   are complete only once the last pass is, so its samples are kept as
-//   the passes come, in memory taken as they arrive.
+//   the passes come, in memory taken as they arrive, up to the limit the
+//   caller sets (read_limits).
 //
 // The packed word is Y << 24 | Cb << 16 | Y << 8 | Cr, from the full-range
 // JFIF equations with binary64 coefficients, computed exactly and truncated
@@ -98,6 +135,7 @@
 #define VANTREL_IMAGE_READER_H
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -105,14 +143,21 @@
 
 #include "byte_source.h"
 
-enum class image_format { bmp, png };
+// The formats read, then those recognised but not read (yet): a file of
+// one of these fails as unsupported_format rather than as a broken bitmap.
+enum class image_format { bmp, png, qoi, tga, jpeg, gif, webp, tiff, ico, cur, psd, heif, avif, jxl, pdf, svg, xml };
+
+// "BMP", "PNG", "QOI", "TGA", "JPEG", "GIF", "WebP", ...: the name messages
+// give a format.
+const char* format_name(image_format format);
 
 enum class image_error {
     none,
     cant_open,      // missing, unreadable, or not a regular file
     read_failed,    // the system reported an error while reading
     bad_format,     // not a picture of its format, or one that breaks it
-    unsupported,    // a valid bitmap in a layout this reader does not decode
+    unsupported,    // a valid picture in a layout its reader does not decode
+    unsupported_format,  // a file of a format no reader here takes
     truncated,      // the data ends before the picture does
     too_large,      // dimensions beyond the limits above
     out_of_memory,  // a buffer, or anything else, could not be allocated
@@ -189,21 +234,72 @@ public:
     // picture is whole only when this passes too.
     virtual image_error finish() = 0;
 
+    // Whether reading holds the whole picture (an interlaced PNG's passes),
+    // memory that grows with it, rather than a few rows.
+    virtual bool holds_picture() const { return false; }
+
 private:
     image_format format_;
     int32_t width_, height_;
     sample_layout samples_;
 };
 
+// The bytes that the readers of a run may hold for their pictures, which
+// only an interlaced PNG needs (its passes): taken as its data arrives, and
+// out_of_memory past them, before the system runs out and the run is
+// killed halfway. Shared by the threads that read.
+class memory_budget {
+public:
+    explicit memory_budget(uint64_t bytes) : left_(bytes) {}
+
+    // False, and nothing taken, when fewer are left.
+    bool take(uint64_t bytes)
+    {
+        uint64_t left = left_.load();
+        while (left >= bytes)
+            if (left_.compare_exchange_weak(left, left - bytes))
+                return true;
+        return false;
+    }
+    void give(uint64_t bytes) { left_ += bytes; }
+    uint64_t left() const { return left_.load(); }
+
+private:
+    std::atomic<uint64_t> left_;
+};
+
+// What a reader may spend on a picture, and when it is to give up.
+struct read_limits {
+    memory_budget* memory = nullptr;  // none: what the system gives
+    // Once set, nobody wants the rows any more: the reader gives up between
+    // two rows, or two rows of a pass, with read_failed, rather than
+    // decoding a picture that will be thrown away.
+    const std::atomic<bool>* stop = nullptr;
+
+    bool stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+};
+
 // Reads and checks the headers of the picture that source holds, which must
 // outlive the reader. On failure returns null with error set; format says
-// which reader took the file either way.
-std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error);
+// which reader took the file either way, or which format it was found to
+// be when none takes it. name, the file's name, is only a hint, for a TGA
+// file without the footer that would say what it is; null takes the name
+// the source was opened by, if any.
+std::unique_ptr<image_reader> open_image(byte_source& source, image_format& format, image_error& error,
+                                         const read_limits& limits = {}, const char* name = nullptr);
 
-// The two readers that open_image chooses between, given the source and
-// its first bytes, all of a small file, read with one call.
+// The readers that open_image chooses between, given the source and its
+// first bytes, all of a small file, read with one call.
 std::unique_ptr<image_reader> open_bmp(byte_source& source, std::vector<uint8_t> head, image_error& error);
-std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                       const read_limits& limits = {});
+std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t> head, image_error& error);
+std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error);
+// JPEG, whose progressive coefficients and turned pictures take memory
+// from the limits' budget.
+std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                        const read_limits& limits = {});
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
 // is given; then each pixel with alpha is composited over it, each channel
@@ -211,6 +307,14 @@ std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t>
 struct read_options {
     bool composite = false;
     uint8_t background[3] = {};  // red, green, blue
+    // What a picture may hold (memory_budget): 1 GiB unless the command
+    // line says otherwise; the pictures of a run that loads ahead share one
+    // budget (budget), so that the run stays within it.
+    uint64_t memory_limit = uint64_t{1} << 30;
+    memory_budget* budget = nullptr;
+    // The run's own stop: set once it has failed, so that pictures loaded
+    // ahead are given up.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Turns rows of samples into words: palette entries, channels of any width
@@ -218,8 +322,11 @@ struct read_options {
 // and alpha as read_options says, the same rules for every format.
 class row_converter {
 public:
-    // Throws std::bad_alloc.
-    row_converter(const sample_layout& layout, uint32_t width, const read_options& options);
+    // Throws std::bad_alloc. A picture of pixels pixels, fewer than a
+    // table of every 16-bit value has entries, has its pixels converted
+    // one by one instead.
+    row_converter(const sample_layout& layout, uint32_t width, const read_options& options,
+                  uint64_t pixels = UINT64_MAX);
 
     // The width words of one row, left to right; false for a palette index
     // that has no entry.

@@ -34,6 +34,7 @@ struct png_layout {
     // another in the file: [idat_begin, idat_end).
     uint64_t idat_begin = 0, idat_end = 0;
     bool cut_short = false;  // the file ends before IEND
+    read_limits limits;      // the caller's, for an interlaced picture's passes
 };
 
 // Checks the signature and every chunk up to IEND (image_reader.h says
@@ -94,7 +95,8 @@ enum class png_outcome {
     decoded,
     broken,         // zlib, filter or image data faults
     stream_failed,  // reading the stream failed: stream_error says how
-    out_of_memory,
+    out_of_memory,  // the system's memory or the limit's
+    stopped,        // given up: the limit's stop was set
 };
 
 // libpng decoding a png_stream a row at a time.
@@ -128,7 +130,8 @@ std::unique_ptr<png_library> make_png_library(png_stream& stream, const png_layo
 // taken as they arrive, and its rows put together from them (Adam7, 8.2).
 class adam7_passes {
 public:
-    adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits);
+    // The passes' bytes are taken from budget, if given.
+    adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits, memory_budget* budget = nullptr);
     ~adam7_passes();
     adam7_passes(const adam7_passes&) = delete;
     adam7_passes& operator=(const adam7_passes&) = delete;
@@ -143,7 +146,8 @@ public:
     const std::vector<pass>& passes() const { return passes_; }
 
     // Room for the next row of the passes, in order, with room bytes
-    // writable from it (at least the row's); null when memory runs out.
+    // writable from it (at least the row's); null when memory runs out or
+    // the budget does.
     uint8_t* next_pass_row(size_t room);
 
     // Row y of the picture, row_bytes of the whole width, from every pass
@@ -155,6 +159,7 @@ private:
     std::vector<pass> passes_;
     uint8_t* data_ = nullptr;
     uint64_t used_ = 0, capacity_ = 0, total_ = 0;
+    memory_budget* budget_;
 };
 
 #endif

@@ -23,8 +23,8 @@ uint32_t count(uint32_t size, uint32_t start, uint32_t step)
 
 }  // namespace
 
-adam7_passes::adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits)
-    : width_(width), pixel_bits_(pixel_bits)
+adam7_passes::adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits, memory_budget* budget)
+    : width_(width), pixel_bits_(pixel_bits), budget_(budget)
 {
     // Passes without pixels are left out of the data altogether.
     for (const adam7_step& s : steps) {
@@ -40,6 +40,8 @@ adam7_passes::adam7_passes(uint32_t width, uint32_t height, uint32_t pixel_bits)
 adam7_passes::~adam7_passes()
 {
     std::free(data_);
+    if (budget_)
+        budget_->give(capacity_);
 }
 
 uint8_t* adam7_passes::next_pass_row(size_t room)
@@ -52,13 +54,21 @@ uint8_t* adam7_passes::next_pass_row(size_t room)
     const uint64_t end = used_ + it->row_bytes, writable = used_ + std::max<uint64_t>(room, it->row_bytes);
     if (writable > capacity_) {
         // Doubling keeps the copies few; memory is taken only as the data
-        // shows the picture to be there.
-        const uint64_t grown = std::max(writable, std::min(total_, std::max(2 * capacity_, uint64_t{1} << 20)));
-        if (grown > SIZE_MAX)
+        // shows the picture to be there, and never past the budget, however
+        // far a small file of zeros inflates: just what the row needs when
+        // doubling would pass it.
+        uint64_t grown = std::max(writable, std::min(total_, std::max(2 * capacity_, uint64_t{1} << 20)));
+        if (budget_ && !budget_->take(grown - capacity_)) {
+            grown = writable;
+            if (!budget_->take(grown - capacity_))
+                return nullptr;
+        }
+        auto* more = grown <= SIZE_MAX ? static_cast<uint8_t*>(std::realloc(data_, size_t(grown))) : nullptr;
+        if (!more) {
+            if (budget_)
+                budget_->give(grown - capacity_);
             return nullptr;
-        auto* more = static_cast<uint8_t*>(std::realloc(data_, size_t(grown)));
-        if (!more)
-            return nullptr;
+        }
         data_ = more, capacity_ = grown;
     }
     uint8_t* row = data_ + used_;

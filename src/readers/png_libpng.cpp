@@ -96,7 +96,8 @@ public:
         if (colour == png_indexed)
             samples.packing = sample_layout::kind::indices;
         if (layout_.interlaced)
-            passes_ = std::make_unique<adam7_passes>(layout_.width, layout_.height, samples.bits * samples.channels);
+            passes_ = std::make_unique<adam7_passes>(layout_.width, layout_.height, samples.bits * samples.channels,
+                                                     layout_.limits.memory);
         return png_outcome::decoded;
     }
 
@@ -111,6 +112,8 @@ public:
             const size_t whole = png_get_rowbytes(s_.png, s_.info);
             for (const adam7_passes::pass& p : passes_->passes()) {
                 for (uint32_t r = 0; r < p.rows; ++r) {
+                    if (layout_.limits.stopped())
+                        return png_outcome::stopped;
                     uint8_t* into = passes_->next_pass_row(whole);
                     if (!into)
                         return png_outcome::out_of_memory;

@@ -30,6 +30,8 @@ image_error png_error(png_outcome outcome, const png_library& library, bool cut_
         return library.stream_error();
     case png_outcome::out_of_memory:
         return image_error::out_of_memory;
+    case png_outcome::stopped:
+        return image_error::read_failed;  // nobody is left to read it
     case png_outcome::broken:
         break;
     }
@@ -43,7 +45,8 @@ public:
     png_reader(const png_layout& layout, const sample_layout& samples, std::unique_ptr<png_stream> stream,
                std::unique_ptr<png_library> library)
         : image_reader(image_format::png, int32_t(layout.width), int32_t(layout.height), samples),
-          cut_short_(layout.cut_short), stream_(std::move(stream)), library_(std::move(library))
+          cut_short_(layout.cut_short), interlaced_(layout.interlaced), stream_(std::move(stream)),
+          library_(std::move(library))
     {
     }
 
@@ -57,23 +60,26 @@ public:
         return why != image_error::none ? why : stream_->finish();
     }
 
+    bool holds_picture() const override { return interlaced_; }
+
 private:
     image_error error(png_outcome outcome) const { return png_error(outcome, *library_, cut_short_); }
 
-
-    bool cut_short_;
+    bool cut_short_, interlaced_;
     std::unique_ptr<png_stream> stream_;
     std::unique_ptr<png_library> library_;  // after the stream it reads
 };
 
 }  // namespace
 
-std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error)
+std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                       const read_limits& limits)
 {
     png_layout layout;
     error = parse_png(source, std::move(head), layout);
     if (error != image_error::none)
         return nullptr;
+    layout.limits = limits;
     auto stream = std::make_unique<png_stream>(source, layout);
     sample_layout samples = layout_samples(layout);
     std::unique_ptr<png_library> library = make_png_library(*stream, layout);

@@ -35,7 +35,8 @@ uint32_t composited_word(const uint32_t (&c)[3], uint64_t top, uint64_t a, uint6
 
 }  // namespace
 
-row_converter::row_converter(const sample_layout& layout, uint32_t width, const read_options& options)
+row_converter::row_converter(const sample_layout& layout, uint32_t width, const read_options& options,
+                             uint64_t pixels)
     : layout_(layout), width_(width), options_(options)
 {
     using kind = sample_layout::kind;
@@ -51,7 +52,7 @@ row_converter::row_converter(const sample_layout& layout, uint32_t width, const 
             table_[i] = composite ? composited_word(c, 255, e[3], 255, options.background)
                                           : ycbcr_word(e[0], e[1], e[2]);
         }
-    } else if (layout.packing == kind::masked && layout.bits == 16) {
+    } else if (layout.packing == kind::masked && layout.bits == 16 && pixels >= 65536) {
         // Every 16-bit pixel's word, made once rather than per pixel.
         pixel_words_.resize(65536);
         for (uint32_t v = 0; v < 65536; ++v)
@@ -143,8 +144,13 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
     if (f.packing == kind::masked) {
         if (f.bits == 16) {
             const uint32_t* pixel_words = pixel_words_.data();
-            for (; words != end; ++words, samples += 2)
-                *words = pixel_words[samples[0] | samples[1] << 8];
+            if (pixel_words != nullptr) {
+                for (; words != end; ++words, samples += 2)
+                    *words = pixel_words[samples[0] | samples[1] << 8];
+            } else {
+                for (; words != end; ++words, samples += 2)
+                    *words = masked_word(uint32_t(samples[0] | samples[1] << 8));
+            }
         } else {
             for (; words != end; ++words, samples += 4)
                 *words = masked_word(uint32_t(samples[0]) | uint32_t(samples[1]) << 8 | uint32_t(samples[2]) << 16 |

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <time.h>
 
+#include "anim.ah"
 #include "parts.h"
 #include "sprites.h"
 #include "time.h"
@@ -25,5 +26,6 @@ int main(void)
     print_logo();
     print_icon();
     print("time", img_time_x, img_time_y, img_time);
+    print("anim", anim__x, anim__y, anim_);
     return 0;
 }

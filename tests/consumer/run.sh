@@ -3,9 +3,10 @@
 # package and with Vantrel in its own build (add_subdirectory), with Ninja
 # and with Makefiles, and for another processor; its C++ part alone; then by
 # GNU Make's pattern rules. Each build runs the programs, changes a picture
-# and checks that exactly its headers and sources are made again, then that
-# a second build does nothing, that a bad picture leaves none, and last that
-# the project's source tree is as it was.
+# and checks that exactly its headers and sources are made again, and only
+# the objects that need them compiled, then that a second build does
+# nothing, that a bad picture leaves none, and last that the project's
+# source tree is as it was.
 #   run.sh <Vantrel's build tree> <Vantrel's source tree>
 set -euo pipefail
 build=$1 source=$2
@@ -25,6 +26,7 @@ first="logo 2x2 4c544cff 952b9515 1dff1d6b fe80fe80"
 over="logo 2x2 4c544cff 952b9515 1dff1d6b 69d469ea"  # its transparent pixel over magenta
 changed="logo 2x2 00800080 fe80fe80 e100e194 b2abb200"
 time=${first/logo/time}
+anim=${first/logo/anim}
 expect() {  # program, its expected lines
     local got
     got=$("$1")
@@ -57,21 +59,26 @@ for generator in Ninja "Unix Makefiles"; do
         expect "$dir/show" "$first" "$icon"
         expect "$dir/show_all" "$over" "$icon"
         expect "$dir/show_headers" "$first" "$icon"
-        expect "$dir/parts" "$first" "$icon" "$time"
+        expect "$dir/parts" "$first" "$icon" "$time" "$anim"
         # The form GCC takes best unasked; none but headers when asked.
         headers="$dir/vantrel-headers"
         grep -q __asm__ "$headers/show/logo.c" || fail "$what: show/logo.c is not assembler data"
         [ ! -e "$headers/show_headers/logo.c" ] || fail "$what: FORM HEADER made logo.c"
 
         # A changed picture makes its own files and the combined ones again,
-        # nothing else.
-        icon_made=$(mtime "$headers/show/icon.h")$(mtime "$headers/show/icon.le.bin")$(mtime "$headers/parts/icons.c")
+        # nothing else; of the same size, its split headers stay as they
+        # were, and only its sources and the files that include the
+        # header that holds its words are compiled again.
+        icon_made=$(mtime "$headers/show/icon.h")$(mtime "$headers/show/icon.c")$(mtime "$headers/parts/icons.c")
         cp "$project/changed-logo.png" "$project/pics/logo.png"
         cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the rebuild failed"; }
+        compiled=$(grep -o '[a-z_]*\.dir/.*\.o' "$dir.log" | sort | tr '\n' ' ')
+        [ "$compiled" = "parts.dir/vantrel-headers/parts/sprites.c.o show.dir/vantrel-headers/show/logo.c.o \
+show_all.dir/vantrel-headers/show_all/data.c.o show_headers.dir/show.c.o " ] || fail "$what: compiled $compiled"
         expect "$dir/show" "$changed" "$icon"
         expect "$dir/show_headers" "$changed" "$icon"
-        expect "$dir/parts" "$changed" "$icon" "$time"
-        [ "$(mtime "$headers/show/icon.h")$(mtime "$headers/show/icon.le.bin")$(mtime "$headers/parts/icons.c")" = "$icon_made" ] ||
+        expect "$dir/parts" "$changed" "$icon" "$time" "$anim"
+        [ "$(mtime "$headers/show/icon.h")$(mtime "$headers/show/icon.c")$(mtime "$headers/parts/icons.c")" = "$icon_made" ] ||
             fail "$what: the icon's files were made again"
         [ "$(grep -c 'Converting' "$dir.log")" = 4 ] || { cat "$dir.log"; fail "$what: not exactly four conversions"; }
 
@@ -83,15 +90,14 @@ for generator in Ninja "Unix Makefiles"; do
         fi
 
         # A picture vantrel refuses fails the build with its error line and
-        # leaves no header, source or word file: not even data.*, where
+        # leaves no header or source: not even data.*, where
         # vantrel has written the icon before it refuses the logo. A target
         # at a time, as a build stops at its first failure.
         printf 'not a picture' >"$project/pics/logo.png"
-        for outputs in "show logo.h logo.c logo.le.bin logo.be.bin" "show_all data.h data.c data.le.bin data.be.bin" \
-            "show_headers logo.h" "parts sprites.h sprites.c"; do
+        for outputs in "show logo.h logo.c" "show_all data.h data.c" "show_headers logo.h" "parts sprites.h sprites.c"; do
             set -- $outputs
             cmake --build "$dir" --target "$1" >"$dir.log" 2>&1 && fail "$what: a bad picture built"
-            grep -q 'error: wrong BMP format' "$dir.log" || { cat "$dir.log"; fail "$what: no error line"; }
+            grep -q '^error: .*wrong BMP format' "$dir.log" || { cat "$dir.log"; fail "$what: no error line"; }
             for file in "${@:2}"; do
                 [ ! -e "$headers/$1/$file" ] || fail "$what: a stale or partial $1/$file"
             done
@@ -104,43 +110,63 @@ done
 dir="$work/build-package-Ninja"
 touch "$work/prefix/bin/vantrel"
 cmake --build "$dir" >"$dir.log" 2>&1
-[ "$(grep -c 'Converting' "$dir.log")" = 8 ] || { cat "$dir.log"; fail "a new vantrel did not remake every header"; }
+[ "$(grep -c 'Converting' "$dir.log")" = 9 ] || { cat "$dir.log"; fail "a new vantrel did not remake every header"; }
 
-# Two calls that would make the same file for one target stop the
-# configuration with the function's own message, not CMake's.
-dir="$work/build-twice"
-cmake -S "$project" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" -DDATA_TWICE=ON >"$dir.log" 2>&1 &&
-    fail "two data.h for show_all configured"
-grep -q 'an earlier call already makes data.h for show_all' "$dir.log" || { cat "$dir.log"; fail "no message for two data.h"; }
+# Calls that would make the same file for one target, or the same names in
+# C, stop the configuration with the function's own message, not CMake's
+# or the linker's.
+for twice in "data:an earlier call already makes data.h for show_all" \
+    "identifier:two pictures of show would both be named my_icon in C" \
+    "case:an earlier call already makes Logo.h for show_headers"; do
+    dir="$work/build-twice-${twice%%:*}"
+    cmake -S "$project" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" -DTWICE="${twice%%:*}" >"$dir.log" 2>&1 &&
+        fail "TWICE=${twice%%:*} configured"
+    grep -q "${twice#*:}" "$dir.log" || { cat "$dir.log"; fail "no message for TWICE=${twice%%:*}"; }
+done
 
 # The C++ project without C: its data sources compile as C++. With
 # add_subdirectory, where Vantrel's project enables C, it is only generated:
-# a source left to C has no rule there, which generating finds.
+# a source left to C has no rule there, which generating finds. (The vantrel
+# installed above spares it a build of its own.)
 dir="$work/build-cxx"
 cmake -S "$project/cxx" -B "$dir" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "C++ only: the build failed"; }
 expect "$dir/show" "$first" "$icon"
 expect "$dir/show_all" "$over" "$icon"
-cmake -S "$project/cxx" -B "$dir-subdirectory" -G Ninja -DVANTREL_SOURCE="$source" >"$dir.log" 2>&1 ||
+cmake -S "$project/cxx" -B "$dir-subdirectory" -G Ninja -DVANTREL_SOURCE="$source" \
+    -DVANTREL_EXECUTABLE="$work/prefix/bin/vantrel" >"$dir.log" 2>&1 ||
     { cat "$dir.log"; fail "C++ only, subdirectory: generating failed"; }
 
-# Built for another processor, here Windows with MinGW-w64: Vantrel in the
-# build makes a vantrel for the build machine, whose headers are the same.
-# Ninja Multi-Config too, whose host build keeps a folder per configuration
-# as Visual Studio and Xcode do. (Skipped where that compiler is missing; CI
-# has it.)
+# Built for another processor, here Windows with MinGW-w64, the toolchain
+# and the compilers named by the environment, as CMake allows: Vantrel in
+# the build makes a vantrel for the build machine, with its own compilers,
+# whose files are the same. Ninja Multi-Config too, whose host build keeps a
+# folder per configuration as Visual Studio and Xcode do, and which
+# converts nothing again for another configuration. (Skipped where that
+# compiler is missing; CI has it.)
 if command -v x86_64-w64-mingw32-gcc-posix >/dev/null; then
+    # The sources of ASM name their word files by their paths; the rest
+    # of them, the words' files' names included, is the same.
+    same() { sed -E 's|"[^"]*/([^/"]*)"|"\1"|g' "$1"; }
     for generator in Ninja "Ninja Multi-Config"; do
         dir="$work/build-cross-${generator// /}"
         what="cross, $generator"
-        cmake -S "$project" -B "$dir" -G "$generator" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-x86_64.cmake" \
-            -DVANTREL_SOURCE="$source" >/dev/null
-        cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the build failed"; }
+        (
+            export CMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64-x86_64.cmake"
+            export CC=x86_64-w64-mingw32-gcc-posix CXX=x86_64-w64-mingw32-g++-posix
+            cmake -S "$project" -B "$dir" -G "$generator" -DVANTREL_SOURCE="$source" >/dev/null
+            cmake --build "$dir" >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: the build failed"; }
+            if [ "$generator" = "Ninja Multi-Config" ]; then
+                for config in Release Debug; do
+                    cmake --build "$dir" --config $config >"$dir.log" 2>&1 || { cat "$dir.log"; fail "$what: $config failed"; }
+                    ! grep -q Converting "$dir.log" || fail "$what: $config converted again"
+                done
+            fi
+        )
         [ -f "$dir/show.exe" ] || [ -f "$dir/Debug/show.exe" ] || fail "$what: no show.exe"
-        # The sources of ASM name their word files by their own paths.
-        for header in show/logo.h show/logo.le.bin show/icon.be.bin show_all/data.h show_all/data.le.bin parts/sprites.c; do
-            cmp "$dir/vantrel-headers/$header" "$work/build-package-Ninja/vantrel-headers/$header" ||
-                fail "$what: $header differs"
+        for file in show/logo.h show/logo.c show/icon.c show_all/data.h show_all/data.c parts/sprites.c; do
+            cmp <(same "$dir/vantrel-headers/$file") <(same "$work/build-package-Ninja/vantrel-headers/$file") ||
+                fail "$what: $file differs"
         done
     done
 else
@@ -167,4 +193,11 @@ make -k -C "$work/make" VANTREL="$work/prefix/bin/vantrel" >/dev/null 2>&1 && fa
 for file in gen/logo.h asm/logo.h asm/logo.c; do
     [ ! -e "$work/make/$file" ] || fail "make left a stale $file"
 done
+# README's Make rules, as it gives them, build the same programs.
+mkdir "$work/readme"
+cp -r "$project/pics" "$project/show.c" "$work/readme"
+awk '/^```make$/ { on = 1; next } /^```$/ { on = 0 } on' "$source/README.md" >"$work/readme/Makefile"
+make -C "$work/readme" VANTREL="$work/prefix/bin/vantrel" show show_asm >"$work/readme.log" 2>&1 ||
+    { cat "$work/readme.log"; fail "README's Make rules failed"; }
+expect "$work/readme/show_asm" "$first" "$icon"
 echo "consumer project: every build as expected"

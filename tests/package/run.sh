@@ -40,6 +40,17 @@ else
     usr=$work/root/usr prefix=(-DCMAKE_PREFIX_PATH="$usr")
 fi
 [ "$("$usr/bin/vantrel" --version)" = "vantrel $version" ] || fail "the installed vantrel is not $version"
+# Debian's policy: the licence in the machine-readable copyright format, its
+# text a line behind a space each, an empty one " ."; and a changelog for
+# this version compressed with gzip -9n: no name, no time stamp (bytes 3 to
+# 7 zero), the best compression (byte 8 is 2).
+doc=$usr/share/doc/vantrel
+[ "$(head -1 "$doc/copyright")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+    fail "no machine-readable copyright file"
+diff <(sed '1,/^License: Expat$/d' "$doc/copyright") <(sed -n '/^Permission/,$p' "$source/LICENSE" | sed 's/^$/./; s/^/ /') ||
+    fail "the copyright file does not hold LICENSE's terms"
+[ "$(od -An -tx1 -j3 -N6 "$doc/changelog.gz" | tr -d ' \n')" = 000000000002 ] || fail "changelog.gz is not made by gzip -9n"
+gzip -dc "$doc/changelog.gz" | head -1 | grep -q "^vantrel ($version) " || fail "changelog.gz is not that of $version"
 consumer=$work/consumer
 cmake -S "$source/tests/consumer" -B "$consumer" "${prefix[@]}" >/dev/null
 # Not some other Vantrel, in /usr/local say.

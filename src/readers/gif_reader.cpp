@@ -1,0 +1,213 @@
+// GIF (87a and 89a) with giflib: the first frame, drawn on the logical
+// screen as browsers draw it. The screen starts transparent, so that pixels
+// the frame does not draw, and its transparent ones, are black without
+// --background and that colour with it; the frame's other pixels take their
+// colour from its local palette, or the global one. Rows come out as RGBA,
+// a row at a time as the frame's rows are decoded; an interlaced frame's
+// rows come in four passes, so it is decoded whole first.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <gif_lib.h>
+
+#include "reader_limits.h"
+
+namespace {
+
+constexpr size_t gif_block_bytes = size_t{64} << 10;
+
+// What giflib's reads come from: the source, a block at a time.
+struct gif_input {
+    byte_source* source = nullptr;
+    uint64_t position = 0;
+    std::vector<uint8_t> block;
+    size_t at = 0, end = 0;
+    image_error error = image_error::none;
+};
+
+int on_read(GifFileType* gif, GifByteType* dest, int count)
+{
+    auto* in = static_cast<gif_input*>(gif->UserData);
+    int done = 0;
+    while (done < count) {
+        if (in->at == in->end) {
+            const uint64_t left = in->source->size() - std::min(in->position, in->source->size());
+            const auto n = static_cast<size_t>(std::min<uint64_t>(left, in->block.size()));
+            if (n == 0) {
+                in->error = image_error::truncated;
+                break;
+            }
+            if (const image_error why = in->source->read(in->position, n, in->block.data()); why != image_error::none) {
+                in->error = why;
+                break;
+            }
+            in->position += n, in->at = 0, in->end = n;
+        }
+        const size_t step = std::min(size_t(count - done), in->end - in->at);
+        std::memcpy(dest + done, in->block.data() + in->at, step);
+        in->at += step, done += int(step);
+    }
+    return done;
+}
+
+struct gif_closer {
+    void operator()(GifFileType* gif) const
+    {
+        int ignored = 0;
+        DGifCloseFile(gif, &ignored);
+    }
+};
+using gif_ptr = std::unique_ptr<GifFileType, gif_closer>;
+
+class gif_rows final : public image_reader {
+public:
+    gif_rows(std::unique_ptr<gif_input> in, gif_ptr gif, uint32_t width, uint32_t height, int transparent)
+        : image_reader(image_format::gif, int32_t(width), int32_t(height), rgba()), in_(std::move(in)),
+          gif_(std::move(gif)), transparent_(transparent)
+    {
+        const GifImageDesc& d = gif_->Image;
+        const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif_->SColorMap;
+        colours_ = map->ColorCount;
+        std::copy_n(map->Colors, std::min(colours_, 256), palette_);
+        left_ = uint32_t(d.Left), top_ = uint32_t(d.Top), frame_w_ = uint32_t(d.Width), frame_h_ = uint32_t(d.Height);
+        line_.resize(frame_w_);
+    }
+
+    image_error next_row(uint8_t* row) override
+    {
+        std::memset(row, 0, row_bytes());
+        const uint32_t y = next_++;
+        if (y < top_ || y - top_ >= frame_h_)
+            return image_error::none;
+        const uint32_t fy = y - top_;
+        const GifPixelType* pixels = nullptr;
+        if (gif_->Image.Interlace) {
+            if (frame_.empty())
+                if (const image_error why = decode_interlaced(); why != image_error::none)
+                    return why;
+            pixels = frame_.data() + size_t{fy} * frame_w_;
+        } else {
+            if (DGifGetLine(gif_.get(), line_.data(), int(frame_w_)) != GIF_OK)
+                return failure();
+            pixels = line_.data();
+        }
+        return draw(pixels, row);
+    }
+
+    bool holds_picture() const override { return gif_->Image.Interlace; }
+
+    // The frame's data must end well; what follows it (more frames, the
+    // trailer) is not read.
+    image_error finish() override { return image_error::none; }
+
+private:
+    static sample_layout rgba()
+    {
+        sample_layout l;
+        l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
+        return l;
+    }
+
+    image_error failure() const
+    {
+        if (in_->error != image_error::none)
+            return in_->error;
+        return gif_->Error == D_GIF_ERR_NOT_ENOUGH_MEM ? image_error::out_of_memory : image_error::bad_format;
+    }
+
+    // GIF 89a, appendix E: rows 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...
+    image_error decode_interlaced()
+    {
+        frame_.resize(size_t{frame_w_} * frame_h_);
+        constexpr uint32_t starts[4] = {0, 4, 2, 1}, steps[4] = {8, 8, 4, 2};
+        for (int pass = 0; pass < 4; ++pass)
+            for (uint32_t r = starts[pass]; r < frame_h_; r += steps[pass])
+                if (DGifGetLine(gif_.get(), frame_.data() + size_t{r} * frame_w_, int(frame_w_)) != GIF_OK)
+                    return failure();
+        return image_error::none;
+    }
+
+    image_error draw(const GifPixelType* pixels, uint8_t* row) const
+    {
+        const uint32_t screen_w = uint32_t(width());
+        for (uint32_t x = 0; x < frame_w_ && left_ + x < screen_w; ++x) {
+            const int index = pixels[x];
+            if (index == transparent_)
+                continue;
+            if (index >= colours_)
+                return image_error::bad_format;  // an index without a palette entry
+            uint8_t* out = row + size_t{left_ + x} * 4;
+            out[0] = palette_[index].Red, out[1] = palette_[index].Green, out[2] = palette_[index].Blue, out[3] = 255;
+        }
+        return image_error::none;
+    }
+
+    std::unique_ptr<gif_input> in_;
+    gif_ptr gif_;
+    int transparent_;
+    int colours_ = 0;
+    GifColorType palette_[256] = {};
+    uint32_t left_ = 0, top_ = 0, frame_w_ = 0, frame_h_ = 0, next_ = 0;
+    std::vector<GifPixelType> line_, frame_;
+};
+
+}  // namespace
+
+std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error)
+{
+    (void)head;  // read again through giflib's reads, a block at a time
+    auto in = std::make_unique<gif_input>();
+    in->source = &source;
+    in->block.resize(gif_block_bytes);
+    int status = 0;
+    gif_ptr gif(DGifOpen(in.get(), on_read, &status));
+    const auto fail = [&](int code) {
+        error = in->error != image_error::none         ? in->error
+                : code == D_GIF_ERR_NOT_ENOUGH_MEM     ? image_error::out_of_memory
+                : code == D_GIF_ERR_EOF_TOO_SOON       ? image_error::truncated
+                                                       : image_error::bad_format;
+        return nullptr;
+    };
+    if (!gif)
+        return fail(status);
+    // Up to the first frame: its graphic control extension says which index
+    // is transparent.
+    int transparent = -1;
+    for (;;) {
+        GifRecordType record = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &record) != GIF_OK)
+            return fail(gif->Error);
+        if (record == TERMINATE_RECORD_TYPE) {
+            error = image_error::bad_format;  // no frame at all
+            return nullptr;
+        }
+        if (record == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK)
+                return fail(gif->Error);
+            if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
+                transparent = (block[1] & 1) ? block[4] : -1;
+            while (block)
+                if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK)
+                    return fail(gif->Error);
+            continue;
+        }
+        if (record == IMAGE_DESC_RECORD_TYPE)
+            break;
+    }
+    if (DGifGetImageDesc(gif.get()) != GIF_OK)
+        return fail(gif->Error);
+    const GifImageDesc& d = gif->Image;
+    if (!d.ColorMap && !gif->SColorMap)
+        return fail(D_GIF_ERR_NO_COLOR_MAP);
+    if (d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0)
+        return fail(D_GIF_ERR_NO_IMAG_DSCR);
+    // A screen of no size, as some writers leave it, is the frame's.
+    const auto width = uint32_t(gif->SWidth > 0 ? gif->SWidth : d.Left + d.Width);
+    const auto height = uint32_t(gif->SHeight > 0 ? gif->SHeight : d.Top + d.Height);
+    if (error = check_size(width, height); error != image_error::none)
+        return nullptr;
+    return std::make_unique<gif_rows>(std::move(in), std::move(gif), width, height, transparent);
+}
