@@ -7,9 +7,8 @@
 
 class png_writer {
 public:
-    // Throws std::bad_alloc when the library (libpng, or WIC on Windows)
-    // cannot get memory, here or in the calls below; they return false when
-    // the stream could not be written.
+    // Throws std::bad_alloc when libpng cannot get memory, here or in the
+    // calls below; they return false when the stream could not be written.
     png_writer();
     ~png_writer();
     png_writer(const png_writer&) = delete;

@@ -78,8 +78,8 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
          "Writing ab.bf99af775f0c424c.be.bin\nDone\n", {{"ab.h", read_file(split / "ab.h")}}},
         {"vantrel --name x.h ab.bmp", "error: --name needs -a\n", {{"x.h", ""}}},
         {"vantrel -a --name gen/x.h ab.bmp", "error: wrong value for --name: gen/x.h\n"},
-        {"vantrel --version", "vantrel 1.0\n"},
-        {"vantrel-preview --version", "vantrel-preview 1.0\n"},
+        {"vantrel --version", "vantrel 1.0 (libpng 1.6.39, zlib 1.2.13, libjpeg-turbo 2.1.5, giflib 5.2.1, libwebp 1.2.4)\n"},
+        {"vantrel-preview --version", "vantrel-preview 1.0 (libpng 1.6.39, zlib 1.2.13, libjpeg-turbo 2.1.5, giflib 5.2.1, libwebp 1.2.4)\n"},
         {"vantrel -- -a", "Loading -a\nerror: can't open file -a\n"},
         // Options anywhere before "--", read before anything else is done;
         // -a only before the files.

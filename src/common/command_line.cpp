@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "console.h"
+#include "decoder_versions.h"
 #include "paths.h"
 
 namespace {
@@ -90,7 +91,7 @@ bool common_options(const command_line& line, const program_texts& texts, const 
     else if (line.options.contains("--help"))
         std::printf(texts.usage, program), std::printf(texts.help, program);
     else if (line.options.contains("--version"))
-        std::printf("%s %s\n", texts.name, VANTREL_VERSION);
+        std::printf("%s %s (%s)\n", texts.name, VANTREL_VERSION, decoder_versions().c_str());
     else if (const auto dir = line.options.find("--output-dir"); dir != line.options.end() && dir->second.empty())
         ok = false, std::printf("error: missing value for --output-dir\n");
     else if (dir != line.options.end() && !is_directory(dir->second))

@@ -99,8 +99,7 @@ enum class png_outcome {
     stopped,        // given up: the limit's stop was set
 };
 
-// The platform's PNG library (libpng, or WIC on Windows) decoding a
-// png_stream a row at a time.
+// libpng decoding a png_stream a row at a time.
 class png_library {
 public:
     virtual ~png_library() = default;

@@ -17,9 +17,11 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Every package is named for the version the programs print.
-version=$("$build/vantrel" --version)
-version=${version#vantrel }
+# Every package is named for the version the programs print
+# ("vantrel 1.0 (libpng ...)").
+line=$("$build/vantrel" --version)
+version=${line#vantrel }
+version=${version%% *}
 deb=$build/vantrel_${version}_$(dpkg --print-architecture).deb
 tgz=$build/vantrel-$version-Linux-$(uname -m).tar.gz
 zip=$windows/vantrel-$version-win64.zip
@@ -39,7 +41,7 @@ else
     dpkg-deb -x "$deb" "$work/root"
     usr=$work/root/usr prefix=(-DCMAKE_PREFIX_PATH="$usr")
 fi
-[ "$("$usr/bin/vantrel" --version)" = "vantrel $version" ] || fail "the installed vantrel is not $version"
+[ "$("$usr/bin/vantrel" --version)" = "$line" ] || fail "the installed vantrel is not $version"
 # Debian's policy: the licence in the machine-readable copyright format, its
 # text a line behind a space each, an empty one " ."; and a changelog for
 # this version compressed with gzip -9n: no name, no time stamp (bytes 3 to
@@ -61,7 +63,7 @@ cmake --build "$consumer" --target show >"$consumer.log" 2>&1 || { cat "$consume
     fail "show printed: $("$consumer/show")"
 
 tar -xzf "$tgz" -C "$work"
-[ "$("$work/vantrel-$version-Linux-$(uname -m)/bin/vantrel" --version)" = "vantrel $version" ] ||
+[ "$("$work/vantrel-$version-Linux-$(uname -m)/bin/vantrel" --version)" = "$line" ] ||
     fail "the .tar.gz's vantrel does not run"
 
 # The same loader and prefix as the mingw64 build's tests.
