@@ -12,8 +12,52 @@
 
 set(VANTREL_DEPS_DIR "${CMAKE_BINARY_DIR}/deps" CACHE PATH
   "Where the Windows build keeps the decoders it compiles from Debian's sources (shareable between build trees)")
-set(VANTREL_DEBIAN_MIRROR "http://deb.debian.org/debian" CACHE STRING
-  "The Debian archive the Windows build downloads the decoders' source packages from")
+set(VANTREL_DEBIAN_MIRROR "" CACHE STRING
+  "The Debian archive the Windows build downloads the decoders' source packages from (default: apt's own)")
+
+# Where apt on this machine takes Debian's packages from, the -dev packages
+# that the Linux build links among them: the first source whose suites name
+# the release this machine runs (deb822 .sources files, then sources.list).
+function(deps_apt_archive result)
+  set(codename "")
+  if(EXISTS /etc/os-release)
+    file(STRINGS /etc/os-release release REGEX "^VERSION_CODENAME=")
+    string(REGEX REPLACE "^VERSION_CODENAME=\"?([^\"]*)\"?$" "\\1" codename "${release}")
+  endif()
+  if(NOT codename)
+    set(codename bookworm)
+  endif()
+  file(GLOB lists /etc/apt/sources.list.d/*.sources)
+  foreach(list IN LISTS lists)
+    file(READ "${list}" text)
+    string(REPLACE "\n\n" ";" stanzas "${text}")
+    foreach(stanza IN LISTS stanzas)
+      if(stanza MATCHES "(^|\n)Suites:[^\n]*[ \t]${codename}([ \t]|\n|$)" AND
+         stanza MATCHES "(^|\n)URIs:[ \t]*([^ \t\n]+)")
+        set(${result} "${CMAKE_MATCH_2}" PARENT_SCOPE)
+        return()
+      endif()
+    endforeach()
+  endforeach()
+  if(EXISTS /etc/apt/sources.list)
+    file(STRINGS /etc/apt/sources.list lines REGEX "^deb[ \t]+[^ \t]+[ \t]+${codename}[ \t]")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^deb[ \t]+([^ \t]+)")
+        set(${result} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+        return()
+      endif()
+    endforeach()
+  endif()
+  set(${result} "" PARENT_SCOPE)
+endfunction()
+set(deps_archive "${VANTREL_DEBIAN_MIRROR}")
+if(NOT deps_archive)
+  deps_apt_archive(deps_archive)
+endif()
+if(NOT deps_archive)
+  message(FATAL_ERROR "No Debian archive found in apt's sources for the Windows build's decoders: "
+                      "-DVANTREL_DEBIAN_MIRROR=<the archive's URL> names one")
+endif()
 
 execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpmachine OUTPUT_VARIABLE deps_triple OUTPUT_STRIP_TRAILING_WHITESPACE)
 file(SHA256 ${CMAKE_CURRENT_LIST_DIR}/debian-sources.cmake deps_pins_hash)
@@ -67,7 +111,7 @@ function(deps_unpack name)
         continue()
       endif()
     endif()
-    set(url "${VANTREL_DEBIAN_MIRROR}/${deps_${name}_folder}/${file}")
+    set(url "${deps_archive}/${deps_${name}_folder}/${file}")
     message(STATUS "Downloading ${url}")
     file(DOWNLOAD "${url}" "${path}" EXPECTED_HASH SHA256=${hash} STATUS status)
     list(GET status 0 code)
