@@ -17,7 +17,8 @@ constexpr option_spec options[] = {{"--output-dir", true}, {"--background", true
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
     "       %s [options] [-a] [options] file ...\n"
-    "Converts BMP and PNG pictures into C headers: logo.png gives logo.h beside it, or with -a\n"
+    "Converts pictures (BMP, PNG, JPEG, GIF, WebP, QOI, TGA) into C headers: logo.png gives\n"
+    "logo.h beside it, or with -a "
     "every picture goes into data.h in the current directory.\n"
     "Options:\n"
     "  --output-dir DIR      write the headers, or data.h, in DIR\n"
