@@ -80,6 +80,15 @@ TEST_P(Corpus, GivesItsPinnedResult)
     const rendering want = read_rendering(test_files / pin);
     ASSERT_EQ(std::pair(image.width, image.height), std::pair(want.width, want.height));
     EXPECT_EQ(image.words, words_of(want));
+    // A YCbCr JPEG's own samples (--source-ycbcr), where a rendering of
+    // them (NAME.ycbcr.ppm, Y, Cb and Cr as its channels) says what they are.
+    if (const fs::path own = fs::path(test_files / pin).replace_extension(".ycbcr.ppm"); fs::exists(own)) {
+        const rendering y = read_rendering(own);
+        std::vector<uint32_t> packed;
+        for (size_t i = 0; i < y.rgba.size(); i += 4)
+            packed.push_back(uint32_t(y.rgba[i]) << 24 | uint32_t(y.rgba[i + 1]) << 16 | uint32_t(y.rgba[i]) << 8 | y.rgba[i + 2]);
+        EXPECT_EQ(load_file(test_files / GetParam(), {.source_ycbcr = true}).words, packed) << "its own YCbCr";
+    }
     // Over a background, a rendering with alpha (PAM) gives what
     // ImageMagick composited (composited/), an opaque one itself.
     if (pin.ends_with(".pam")) {

@@ -33,7 +33,8 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
     p->run_stop_ = options.stop;
     p->budget_ = std::make_unique<memory_budget>(options.memory_limit);
     p->reader_ =
-        open_image(*p->source_, format, error, {options.budget ? options.budget : p->budget_.get(), &p->stop_});
+        open_image(*p->source_, format, error,
+                   {options.budget ? options.budget : p->budget_.get(), &p->stop_, options.source_ycbcr});
     if (!p->reader_)
         return nullptr;
     const image_reader& reader = *p->reader_;

@@ -185,6 +185,8 @@ struct sample_layout {
     };
 
     kind packing = kind::samples;
+    // Samples: three that are already Y, Cb and Cr, packed as they are.
+    bool ycbcr = false;
     uint32_t bits = 8;
     uint32_t channels = 1;
     uint8_t red = 0, green = 0, blue = 0, alpha = 1;
@@ -277,6 +279,10 @@ struct read_limits {
     const std::atomic<bool>* stop = nullptr;
 
     bool stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
+    // A YCbCr JPEG's own luma and chroma (after upsampling), packed as they
+    // are, rather than its pixels converted to RGB and back (--source-ycbcr).
+    bool source_ycbcr = false;
 };
 
 // Reads and checks the headers of the picture that source holds, which must
@@ -318,6 +324,7 @@ struct read_options {
     // The run's own stop: set once it has failed, so that pictures loaded
     // ahead are given up.
     const std::atomic<bool>* stop = nullptr;
+    bool source_ycbcr = false;  // as in read_limits
 };
 
 // Turns rows of samples into words: palette entries, channels of any width

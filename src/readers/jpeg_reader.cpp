@@ -151,7 +151,7 @@ bool begin(session& s, uint64_t memory_limit)
     return true;
 }
 
-bool start(session& s)
+bool start(session& s, bool source_ycbcr)
 {
     if (setjmp(s.jump))
         return false;
@@ -164,6 +164,9 @@ bool start(session& s)
     case JCS_CMYK:
     case JCS_YCCK:
         s.info.out_color_space = JCS_CMYK;
+        break;
+    case JCS_YCbCr:
+        s.info.out_color_space = source_ycbcr ? JCS_YCbCr : JCS_RGB;
         break;
     default:
         s.info.out_color_space = JCS_RGB;
@@ -399,10 +402,11 @@ std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t
         return nullptr;
     }
     const uint32_t orientation = exif_orientation(s->info);
-    if (!start(*s) || s->corrupt || s->cut_short)
+    if (!start(*s, limits.source_ycbcr) || s->corrupt || s->cut_short)
         return fail(*s);
     sample_layout out;
     if (s->info.out_color_space != JCS_GRAYSCALE)
         out.channels = 3, out.green = 1, out.blue = 2, out.alpha = 3;
+    out.ycbcr = s->info.out_color_space == JCS_YCbCr;
     return std::make_unique<jpeg_rows>(std::move(s), std::move(buffer), orientation, out, limits);
 }

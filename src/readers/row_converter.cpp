@@ -158,6 +158,11 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
         }
         return true;
     }
+    if (f.ycbcr) {
+        for (; words != end; ++words, samples += 3)
+            *words = uint32_t{samples[0]} << 24 | uint32_t{samples[1]} << 16 | uint32_t{samples[0]} << 8 | samples[2];
+        return true;
+    }
     // The layout in locals: the words written could otherwise be its
     // fields, read again for every pixel.
     const uint32_t channels = f.channels, red = f.red, green = f.green, blue = f.blue;
