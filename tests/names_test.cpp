@@ -11,6 +11,7 @@ TEST(Names, HeaderNamesAndIdentifiers)
 {
     const std::pair<const char*, const char*> headers[] = {
         {"LOGO.BMP", "LOGO.h"}, {"pics/logo.bmp", "pics/logo.h"}, {"scan.bitmap", "scan.bith"}, {"abc", "abc.h"}, {"", ".h"},
+        {"logo.webp", "logo.h"}, {"pics/Photo.JPEG", "pics/Photo.h"}, {"logo.jpg", "logo.h"}, {".WebP", ".h"},
     };
     for (const auto& [argument, header] : headers)
         EXPECT_EQ(header_name(argument), header);

@@ -14,7 +14,8 @@
 
 // The header name of a file argument: its last three characters replaced by
 // "h" ("logo.bmp" gives "logo.h"). An argument shorter than four characters
-// keeps all of them and gains ".h" ("a" gives "a.h").
+// keeps all of them and gains ".h" ("a" gives "a.h"); one ending in ".jpeg"
+// or ".webp", in any case, loses that ("logo.webp" gives "logo.h").
 std::string header_name(std::string_view argument);
 
 // The image name: the header name less its last two characters (its ".h").

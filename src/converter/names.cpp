@@ -9,6 +9,15 @@
 
 std::string header_name(std::string_view argument)
 {
+    // The positional rule was made for three-letter extensions: a JPEG or
+    // WebP named so loses its whole, in any case ("logo.webp" gives
+    // "logo.h", not "logo.wh").
+    for (const std::string_view four : {".jpeg", ".webp"})
+        if (argument.size() >= four.size() &&
+            std::equal(four.begin(), four.end(), argument.end() - long(four.size()), [](char a, char b) {
+                return a == (b >= 'A' && b <= 'Z' ? char(b - 'A' + 'a') : b);
+            }))
+            return std::string(argument.substr(0, argument.size() - four.size())) + ".h";
     if (argument.size() < 4)
         return std::string(argument) + ".h";
     return std::string(argument.substr(0, argument.size() - 3)) + "h";
