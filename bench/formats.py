@@ -1,0 +1,70 @@
+"""The formats read by libraries other than libpng, for bench/run.
+
+From the 4096 x 4096 photo-like PNG bench/run draws: a JPEG of it (4:2:0,
+quality 90) baseline and progressive by cjpeg, a lossy WebP by cwebp, and a
+2048 x 2048 GIF of it by ImageMagick. Each is converted by vantrel and
+decoded alone by bench/decode_alone.c with the same library, as vantrel
+asks it to; the GIF's header is also copied by dd, since a GIF decodes
+faster than its header can be written. Returns the targets as
+(label, value, relation, limit, unit, note) rows for bench/run's table.
+"""
+
+import shutil
+import statistics
+import subprocess
+
+
+def measured(measure, argv, cwd, runs, output):
+    """Median wall seconds and median peak MiB of argv over runs runs, the
+    output (if any) removed inside each run's time."""
+    walls, peaks = [], []
+    for _ in range(runs):
+        done = subprocess.run([measure, "-r", str(output), "/dev/null", *argv], cwd=cwd, stdout=subprocess.PIPE,
+                              text=True)
+        if done.returncode != 0:
+            raise SystemExit(f"bench: failed: {' '.join(map(str, argv))}")
+        wall, _cpu, peak = done.stdout.split()
+        walls.append(float(wall))
+        peaks.append(int(peak) / 1024)
+    return statistics.median(walls), statistics.median(peaks)
+
+
+def run(measure, vantrel, scratch, runs, convert, photo, cc, decoder_source):
+    folder = scratch / "formats"
+    folder.mkdir()
+    decode = folder / "decode_alone"
+    subprocess.run([cc, "-O2", "-o", str(decode), str(decoder_source),
+                    "-ljpeg", "-lwebp", "-lgif"], check=True)
+    ppm = folder / "photo.ppm"
+    subprocess.run([convert, str(photo), "-depth", "8", str(ppm)], check=True)
+    with open(folder / "baseline.jpg", "wb") as out:
+        subprocess.run(["cjpeg", "-quality", "90", "-dct", "int", str(ppm)], stdout=out, check=True)
+    with open(folder / "progressive.jpg", "wb") as out:
+        subprocess.run(["cjpeg", "-quality", "90", "-dct", "int", "-progressive", str(ppm)], stdout=out, check=True)
+    subprocess.run(["cwebp", "-quiet", "-q", "80", str(photo), "-o", str(folder / "lossy.webp")], check=True)
+    subprocess.run([convert, str(photo), "-resize", "2048x2048", str(folder / "photo.gif")], check=True)
+    subprocess.run([vantrel, "--quiet", "photo.gif"], cwd=folder, check=True)
+    shutil.move(folder / "photo.h", folder / "gif-header.h")
+
+    print(f"\n{'formats':<33} {'wall s':>7} {'peak MiB':>9}")
+    rows = {}
+    for name, label in (("baseline.jpg", "JPEG 4096x4096 baseline"), ("progressive.jpg", "JPEG 4096x4096 progressive"),
+                        ("lossy.webp", "WebP 4096x4096 lossy"), ("photo.gif", "GIF 2048x2048")):
+        header = folder / (name.rsplit(".", 1)[0] + ".h")
+        rows[name] = measured(measure, [vantrel, "--quiet", name], folder, runs, header)
+        rows[name + " alone"] = measured(measure, [decode, name], folder, runs, folder / "none")
+        print(f"{'vantrel ' + label:<33} {rows[name][0]:7.3f} {rows[name][1]:9.1f}")
+        print(f"{'decode_alone ' + label:<33} {rows[name + ' alone'][0]:7.3f} {rows[name + ' alone'][1]:9.1f}")
+    rows["copy"] = measured(measure, ["dd", "if=gif-header.h", "of=gif-copy.h", "bs=1M", "status=none"], folder, runs,
+                            folder / "gif-copy.h")
+    print(f"{'dd bs=1M copy of the GIF header':<33} {rows['copy'][0]:7.3f} {rows['copy'][1]:9.1f}")
+
+    targets = []
+    for name, label, limit in (("baseline.jpg", "JPEG baseline", 1.15), ("progressive.jpg", "JPEG progressive", 1.15),
+                               ("lossy.webp", "WebP lossy", 1.15)):
+        targets.append((f"{label} time / decoding alone", rows[name][0] / rows[name + " alone"][0], "<=", limit, "x", ""))
+    floor = max(rows["photo.gif alone"][0], rows["copy"][0])
+    targets.append(("GIF time / floor", rows["photo.gif"][0] / floor, "<=", 1.25, "x",
+                    "floor: the dd copy" if rows["copy"][0] > rows["photo.gif alone"][0] else "floor: decoding"))
+    targets.append(("JPEG baseline peak memory", rows["baseline.jpg"][1], "<=", 24.0, "MiB", ""))
+    return targets
