@@ -1,7 +1,7 @@
 # vantrel_add_headers(<target> IMAGES <picture>... [COMBINED [NAME <file>]]
 #                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM])
 #
-# Converts the pictures (BMP or PNG) at build time, in the build tree, and
+# Converts the pictures (any format vantrel reads) at build time, in the build tree, and
 # gives the results to <target>, which may have been made in another folder
 # than the call. Without COMBINED each picture gets its own header; with it,
 # all go into one "data.h", or the file NAME gives. The files are named as

@@ -4,13 +4,14 @@
 # version given to project(), which the programs' --version prints too.
 set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VENDOR Vantrel)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert BMP and PNG pictures into C source")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert pictures into C source")
 # Lines of Debian's width: the .deb's control file keeps them as they are.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "vantrel converts BMP and PNG pictures into C headers, or headers and\n"
-  "sources, of 32-bit words that a program compiles in; vantrel-preview turns\n"
-  "such headers back into PNG pictures. The CMake package, find_package(Vantrel),\n"
-  "gives vantrel_add_headers(), which converts a target's pictures as it builds.")
+  "vantrel converts BMP, PNG, JPEG, GIF, WebP, QOI and TGA pictures into C\n"
+  "headers, or headers and sources, of 32-bit words that a program compiles\n"
+  "in; vantrel-preview turns such headers back into PNG pictures. The CMake\n"
+  "package, find_package(Vantrel), gives vantrel_add_headers(), which converts\n"
+  "a target's pictures as it builds.")
 # A .deb must name its maintainer: -DVANTREL_PACKAGE_CONTACT=... names
 # whoever builds and hands out the packages.
 set(VANTREL_PACKAGE_CONTACT "Vantrel maintainers <maintainers@users.noreply.c-seed-7f1ad043.example>"
