@@ -11,6 +11,8 @@ target_compile_definitions(vantrel_fuzz PRIVATE VANTREL_MAX_PIXELS=1048576 VANTR
 add_executable(vantrel_fuzz_header tests/fuzz_header.cpp preview/text_source.cpp preview/header_parser.cpp
   preview/colour.cpp ${common_sources})
 target_include_directories(vantrel_fuzz_header PRIVATE preview src/common)
+# The common pieces name the decoders' versions.
+target_link_libraries(vantrel_fuzz_header PRIVATE ${png_libraries})
 foreach(target vantrel_fuzz vantrel_fuzz_header)
   target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
