@@ -71,7 +71,7 @@ TEST_P(Corpus, GivesItsPinnedResult)
         const std::map<std::string, image_error> errors = {
             {"wrong " + name + " format", image_error::bad_format}, {"unsupported " + name + " format", image_error::unsupported},
             {"truncated " + name + " file", image_error::truncated}, {"unsupported format " + name, image_error::unsupported_format},
-            {"image too large", image_error::too_large}};
+            {"image too large", image_error::too_large}, {"out of memory", image_error::out_of_memory}};
         ASSERT_TRUE(errors.contains(pin)) << "gave " << name << " error " << int(error) << ", pinned " << pin;
         EXPECT_EQ(error, errors.at(pin));
         return;

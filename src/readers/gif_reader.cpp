@@ -62,9 +62,10 @@ using gif_ptr = std::unique_ptr<GifFileType, gif_closer>;
 
 class gif_rows final : public image_reader {
 public:
-    gif_rows(std::unique_ptr<gif_input> in, gif_ptr gif, uint32_t width, uint32_t height, int transparent)
+    gif_rows(std::unique_ptr<gif_input> in, gif_ptr gif, uint32_t width, uint32_t height, int transparent,
+             const read_limits& limits)
         : image_reader(image_format::gif, int32_t(width), int32_t(height), rgba()), in_(std::move(in)),
-          gif_(std::move(gif)), transparent_(transparent)
+          gif_(std::move(gif)), transparent_(transparent), limits_(limits)
     {
         const GifImageDesc& d = gif_->Image;
         const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif_->SColorMap;
@@ -72,6 +73,12 @@ public:
         std::copy_n(map->Colors, std::min(colours_, 256), palette_);
         left_ = uint32_t(d.Left), top_ = uint32_t(d.Top), frame_w_ = uint32_t(d.Width), frame_h_ = uint32_t(d.Height);
         line_.resize(frame_w_);
+    }
+
+    ~gif_rows() override
+    {
+        if (limits_.memory)
+            limits_.memory->give(taken_);
     }
 
     image_error next_row(uint8_t* row) override
@@ -117,9 +124,15 @@ private:
     }
 
     // GIF 89a, appendix E: rows 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...
+    // The frame, whatever size it claims, takes its memory from the run's
+    // budget: a few bytes of LZW codes can claim gigabytes of it.
     image_error decode_interlaced()
     {
-        frame_.resize(size_t{frame_w_} * frame_h_);
+        const uint64_t bytes = uint64_t{frame_w_} * frame_h_;
+        if (limits_.memory && !limits_.memory->take(bytes))
+            return image_error::out_of_memory;
+        taken_ = limits_.memory ? bytes : 0;
+        frame_.resize(static_cast<size_t>(bytes));
         constexpr uint32_t starts[4] = {0, 4, 2, 1}, steps[4] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass)
             for (uint32_t r = starts[pass]; r < frame_h_; r += steps[pass])
@@ -146,6 +159,8 @@ private:
     std::unique_ptr<gif_input> in_;
     gif_ptr gif_;
     int transparent_;
+    read_limits limits_;
+    uint64_t taken_ = 0;  // of the budget, for an interlaced frame
     int colours_ = 0;
     GifColorType palette_[256] = {};
     uint32_t left_ = 0, top_ = 0, frame_w_ = 0, frame_h_ = 0, next_ = 0;
@@ -154,7 +169,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error)
+std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                       const read_limits& limits)
 {
     (void)head;  // read again through giflib's reads, a block at a time
     auto in = std::make_unique<gif_input>();
@@ -209,5 +225,5 @@ std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t>
     const auto height = uint32_t(gif->SHeight > 0 ? gif->SHeight : d.Top + d.Height);
     if (error = check_size(width, height); error != image_error::none)
         return nullptr;
-    return std::make_unique<gif_rows>(std::move(in), std::move(gif), width, height, transparent);
+    return std::make_unique<gif_rows>(std::move(in), std::move(gif), width, height, transparent, limits);
 }

@@ -95,7 +95,7 @@ std::unique_ptr<image_reader> open_image(byte_source& source, image_format& form
         case image_format::qoi: return open_qoi(source, std::move(head), error);
         case image_format::tga: return open_tga(source, std::move(head), error);
 #ifdef VANTREL_GIF
-        case image_format::gif: return open_gif(source, std::move(head), error);
+        case image_format::gif: return open_gif(source, std::move(head), error, limits);
 #endif
 #ifdef VANTREL_WEBP
         case image_format::webp: return open_webp(source, std::move(head), error, limits);

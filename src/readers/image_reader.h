@@ -301,7 +301,9 @@ std::unique_ptr<image_reader> open_png(byte_source& source, std::vector<uint8_t>
                                        const read_limits& limits = {});
 std::unique_ptr<image_reader> open_qoi(byte_source& source, std::vector<uint8_t> head, image_error& error);
 std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t> head, image_error& error);
-std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error);
+// GIF, whose interlaced frame takes memory from the limits' budget.
+std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error,
+                                       const read_limits& limits = {});
 // WebP, read whole and decoded whole, both taken from the limits' budget.
 std::unique_ptr<image_reader> open_webp(byte_source& source, std::vector<uint8_t> head, image_error& error,
                                         const read_limits& limits = {});
