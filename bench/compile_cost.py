@@ -17,11 +17,13 @@ from pictures import bitmap
 FORMS = (("header", []), ("split", ["--split"]), ("asm", ["--asm"]))
 
 
-def measured(measure, argv, cwd, runs):
-    """Median wall seconds and median peak MiB of argv over runs runs."""
+def measured(measure, argv, cwd, runs, output=None):
+    """Median wall seconds and median peak MiB of argv over runs runs; the
+    previous output, if given, removed inside each run's time."""
     walls, peaks = [], []
+    removal = ["-r", str(output)] if output else []
     for _ in range(runs):
-        done = subprocess.run([measure, "/dev/null", *argv], cwd=cwd, stdout=subprocess.PIPE, text=True)
+        done = subprocess.run([measure, *removal, "/dev/null", *argv], cwd=cwd, stdout=subprocess.PIPE, text=True)
         if done.returncode != 0:
             raise SystemExit(f"bench: failed: {' '.join(map(str, argv))}")
         wall, _cpu, peak = done.stdout.split()

@@ -10,23 +10,9 @@ faster than its header can be written. Returns the targets as
 """
 
 import shutil
-import statistics
 import subprocess
 
-
-def measured(measure, argv, cwd, runs, output):
-    """Median wall seconds and median peak MiB of argv over runs runs, the
-    output (if any) removed inside each run's time."""
-    walls, peaks = [], []
-    for _ in range(runs):
-        done = subprocess.run([measure, "-r", str(output), "/dev/null", *argv], cwd=cwd, stdout=subprocess.PIPE,
-                              text=True)
-        if done.returncode != 0:
-            raise SystemExit(f"bench: failed: {' '.join(map(str, argv))}")
-        wall, _cpu, peak = done.stdout.split()
-        walls.append(float(wall))
-        peaks.append(int(peak) / 1024)
-    return statistics.median(walls), statistics.median(peaks)
+from compile_cost import measured
 
 
 def run(measure, vantrel, scratch, runs, convert, photo, cc, decoder_source):

@@ -26,7 +26,7 @@
 #include <jerror.h>
 // clang-format on
 
-#include "byte_reader.h"
+#include "jpeg_exif.h"
 #include "reader_limits.h"
 
 namespace {
@@ -191,36 +191,12 @@ bool end(session& s)
     return true;
 }
 
-// The EXIF orientation (TIFF tag 274) in an APP1 marker, 1 where there is
-// none or it makes no sense: 1 upright, 2 mirrored, 3 turned half round, 4
-// flipped, 5 to 8 the same transposed.
-uint32_t exif_orientation(const jpeg_decompress_struct& info)
+// The EXIF orientation of the first APP1 marker that has one (jpeg_exif.h).
+uint32_t orientation_of(const jpeg_decompress_struct& info)
 {
-    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
-        if (m->marker != JPEG_APP0 + 1 || m->data_length < 14 || std::memcmp(m->data, "Exif\0\0", 6) != 0)
-            continue;
-        byte_reader tiff{m->data + 6, m->data_length - 6};
-        const bool big = tiff.data[0] == 'M' && tiff.data[1] == 'M';
-        if (!big && !(tiff.data[0] == 'I' && tiff.data[1] == 'I'))
-            return 1;
-        const auto u16 = [&](uint16_t& v) { return big ? tiff.be16(v) : tiff.u16(v); };
-        const auto u32 = [&](uint32_t& v) { return big ? tiff.be32(v) : tiff.u32(v); };
-        uint16_t magic = 0, entries = 0;
-        uint32_t ifd = 0;
-        if (!tiff.skip(2) || !u16(magic) || magic != 42 || !u32(ifd) || ifd > tiff.size)
-            return 1;
-        tiff.pos = ifd;
-        if (!u16(entries))
-            return 1;
-        for (uint16_t i = 0; i < entries; ++i) {
-            uint16_t tag = 0, type = 0, value = 0;
-            uint32_t count = 0;
-            if (!u16(tag) || !u16(type) || !u32(count) || !u16(value) || !tiff.skip(2))
-                return 1;
-            if (tag == 274)
-                return type == 3 && count == 1 && value >= 1 && value <= 8 ? value : 1;
-        }
-    }
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 14 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            return ::exif_orientation(m->data + 6, m->data_length - 6);
     return 1;
 }
 
@@ -401,7 +377,7 @@ std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t
         error = why;
         return nullptr;
     }
-    const uint32_t orientation = exif_orientation(s->info);
+    const uint32_t orientation = orientation_of(s->info);
     if (!start(*s, limits.source_ycbcr) || s->corrupt || s->cut_short)
         return fail(*s);
     sample_layout out;
