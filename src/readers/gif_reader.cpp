@@ -9,56 +9,10 @@
 #include <cstring>
 #include <vector>
 
-#include <gif_lib.h>
-
+#include "gif_source.h"
 #include "reader_limits.h"
 
 namespace {
-
-constexpr size_t gif_block_bytes = size_t{64} << 10;
-
-// What giflib's reads come from: the source, a block at a time.
-struct gif_input {
-    byte_source* source = nullptr;
-    uint64_t position = 0;
-    std::vector<uint8_t> block;
-    size_t at = 0, end = 0;
-    image_error error = image_error::none;
-};
-
-int on_read(GifFileType* gif, GifByteType* dest, int count)
-{
-    auto* in = static_cast<gif_input*>(gif->UserData);
-    int done = 0;
-    while (done < count) {
-        if (in->at == in->end) {
-            const uint64_t left = in->source->size() - std::min(in->position, in->source->size());
-            const auto n = static_cast<size_t>(std::min<uint64_t>(left, in->block.size()));
-            if (n == 0) {
-                in->error = image_error::truncated;
-                break;
-            }
-            if (const image_error why = in->source->read(in->position, n, in->block.data()); why != image_error::none) {
-                in->error = why;
-                break;
-            }
-            in->position += n, in->at = 0, in->end = n;
-        }
-        const size_t step = std::min(size_t(count - done), in->end - in->at);
-        std::memcpy(dest + done, in->block.data() + in->at, step);
-        in->at += step, done += int(step);
-    }
-    return done;
-}
-
-struct gif_closer {
-    void operator()(GifFileType* gif) const
-    {
-        int ignored = 0;
-        DGifCloseFile(gif, &ignored);
-    }
-};
-using gif_ptr = std::unique_ptr<GifFileType, gif_closer>;
 
 class gif_rows final : public image_reader {
 public:
@@ -116,12 +70,7 @@ private:
         return l;
     }
 
-    image_error failure() const
-    {
-        if (in_->error != image_error::none)
-            return in_->error;
-        return gif_->Error == D_GIF_ERR_NOT_ENOUGH_MEM ? image_error::out_of_memory : image_error::bad_format;
-    }
+    image_error failure() const { return gif_failure(*in_, gif_->Error); }
 
     // GIF 89a, appendix E: rows 0, 8, 16, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...
     // The frame, whatever size it claims, takes its memory from the run's
@@ -174,56 +123,33 @@ std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t>
 {
     (void)head;  // read again through giflib's reads, a block at a time
     auto in = std::make_unique<gif_input>();
-    in->source = &source;
-    in->block.resize(gif_block_bytes);
-    int status = 0;
-    gif_ptr gif(DGifOpen(in.get(), on_read, &status));
-    const auto fail = [&](int code) {
-        error = in->error != image_error::none         ? in->error
-                : code == D_GIF_ERR_NOT_ENOUGH_MEM     ? image_error::out_of_memory
-                : code == D_GIF_ERR_EOF_TOO_SOON       ? image_error::truncated
-                                                       : image_error::bad_format;
+    gif_ptr gif = open_gif_file(source, *in, error);
+    if (!gif)
+        return nullptr;
+    const auto fail = [&] {
+        error = gif_failure(*in, gif->Error);
         return nullptr;
     };
-    if (!gif)
-        return fail(status);
     // Up to the first frame: its graphic control extension says which index
     // is transparent.
-    int transparent = -1;
+    gif_control control;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif.get(), &record) != GIF_OK)
-            return fail(gif->Error);
+            return fail();
         if (record == TERMINATE_RECORD_TYPE) {
             error = image_error::bad_format;  // no frame at all
             return nullptr;
         }
-        if (record == EXTENSION_RECORD_TYPE) {
-            int code = 0;
-            GifByteType* block = nullptr;
-            if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK)
-                return fail(gif->Error);
-            if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
-                transparent = (block[1] & 1) ? block[4] : -1;
-            while (block)
-                if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK)
-                    return fail(gif->Error);
-            continue;
-        }
+        if (record == EXTENSION_RECORD_TYPE && !read_gif_extension(gif.get(), control))
+            return fail();
         if (record == IMAGE_DESC_RECORD_TYPE)
             break;
     }
-    if (DGifGetImageDesc(gif.get()) != GIF_OK)
-        return fail(gif->Error);
-    const GifImageDesc& d = gif->Image;
-    if (!d.ColorMap && !gif->SColorMap)
-        return fail(D_GIF_ERR_NO_COLOR_MAP);
-    if (d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0)
-        return fail(D_GIF_ERR_NO_IMAG_DSCR);
-    // A screen of no size, as some writers leave it, is the frame's.
-    const auto width = uint32_t(gif->SWidth > 0 ? gif->SWidth : d.Left + d.Width);
-    const auto height = uint32_t(gif->SHeight > 0 ? gif->SHeight : d.Top + d.Height);
+    if (!read_gif_frame(gif.get()))
+        return fail();
+    const auto width = uint32_t(gif->SWidth), height = uint32_t(gif->SHeight);
     if (error = check_size(width, height); error != image_error::none)
         return nullptr;
-    return std::make_unique<gif_rows>(std::move(in), std::move(gif), width, height, transparent, limits);
+    return std::make_unique<gif_rows>(std::move(in), std::move(gif), width, height, control.transparent, limits);
 }

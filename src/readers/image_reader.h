@@ -240,10 +240,22 @@ public:
     // memory that grows with it, rather than a few rows.
     virtual bool holds_picture() const { return false; }
 
+    // With every frame asked for (read_limits::all_frames), an animation's
+    // frames, each as its format composites it on the ones before: its
+    // rows come after the previous frame's, so that next_row is called
+    // height() times for each. A still picture is one frame. Each frame's
+    // delay is in milliseconds, 0 for a still picture.
+    uint32_t frames() const { return static_cast<uint32_t>(delays_.size()); }
+    const std::vector<uint32_t>& delays() const { return delays_; }
+
+protected:
+    void set_delays(std::vector<uint32_t> delays) { delays_ = std::move(delays); }
+
 private:
     image_format format_;
     int32_t width_, height_;
     sample_layout samples_;
+    std::vector<uint32_t> delays_{0};
 };
 
 // The bytes that the readers of a run may hold for their pictures, which
@@ -283,6 +295,9 @@ struct read_limits {
     // A YCbCr JPEG's own luma and chroma (after upsampling), packed as they
     // are, rather than its pixels converted to RGB and back (--source-ycbcr).
     bool source_ycbcr = false;
+
+    // Every frame of an animation rather than the first (--frames).
+    bool all_frames = false;
 };
 
 // Reads and checks the headers of the picture that source holds, which must
@@ -327,6 +342,7 @@ struct read_options {
     // ahead are given up.
     const std::atomic<bool>* stop = nullptr;
     bool source_ycbcr = false;  // as in read_limits
+    bool all_frames = false;    // as in read_limits
 };
 
 // Turns rows of samples into words: palette entries, channels of any width

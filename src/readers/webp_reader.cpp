@@ -8,9 +8,8 @@
 #include <vector>
 
 #include <webp/decode.h>
-#include <webp/demux.h>
-
 #include "reader_limits.h"
+#include "webp_animation.h"
 
 namespace {
 
@@ -50,28 +49,6 @@ private:
     uint64_t taken_;
     uint32_t next_ = 0;
 };
-
-// The first frame of an animation, on its canvas: pixels it does not draw
-// stay transparent.
-bool first_frame(const std::vector<uint8_t>& file, uint8_t* rgba, size_t bytes)
-{
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options))
-        return false;
-    options.color_mode = MODE_RGBA;
-    options.use_threads = 0;
-    const WebPData data = {file.data(), file.size()};
-    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
-    if (!decoder)
-        return false;
-    uint8_t* canvas = nullptr;
-    int timestamp = 0;
-    const bool ok = WebPAnimDecoderGetNext(decoder, &canvas, &timestamp) != 0;
-    if (ok)
-        std::memcpy(rgba, canvas, bytes);
-    WebPAnimDecoderDelete(decoder);
-    return ok;
-}
 
 }  // namespace
 
@@ -130,9 +107,12 @@ std::unique_ptr<image_reader> open_webp(byte_source& source, std::vector<uint8_t
             limits.memory->give(bytes);
         throw;
     }
-    const bool decoded = features.has_animation
-                             ? first_frame(file, reader_bytes.data(), reader_bytes.size())
-                             : WebPDecodeRGBAInto(file.data(), file.size(), reader_bytes.data(), reader_bytes.size(),
+    if (features.has_animation) {
+        if (limits.memory)
+            limits.memory->give(bytes);
+        return open_webp_animation(std::move(file), width, height, error, limits);
+    }
+    const bool decoded = WebPDecodeRGBAInto(file.data(), file.size(), reader_bytes.data(), reader_bytes.size(),
                                                   int(width * 4)) != nullptr;
     if (!decoded) {
         if (limits.memory)
