@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "colour.h"
-#include "image_reader.h"
+#include "row_converter.h"
 
 namespace {
 

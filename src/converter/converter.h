@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "image_reader.h"
+#include "row_converter.h"
 
 // The header name of a file argument: its last three characters replaced by
 // "h" ("logo.bmp" gives "logo.h"). An argument shorter than four characters

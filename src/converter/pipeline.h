@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "handoff.h"
-#include "image_reader.h"
+#include "row_converter.h"
 
 // A picture being read: its rows of words, one at a time, top row first.
 // A small picture is read whole when it is loaded, so that a file that

@@ -1,14 +1,15 @@
-// image_reader: reads BMP, PNG, QOI and TGA pictures a row at a time, top
-// row first, as samples; row_converter turns each row into packed
-// luma/chroma words.
+// image_reader: reads BMP, PNG, JPEG, GIF, WebP, QOI and TGA pictures a
+// row at a time, top row first, as samples; row_converter (row_converter.h)
+// turns each row into packed luma/chroma words.
 //
 // Which reader
-//   By content: PNG, QOI and BMP by their signatures. TGA has none: a file
-//   is TGA if it ends with the TGA 2.0 footer, or if its name (a hint that
-//   open_image is given) ends in ".tga" in any case and its header's
-//   values make sense for TGA. A file of a format recognised but not read
-//   (JPEG, GIF, WebP, TIFF, ICO, CUR, PSD, HEIF, AVIF, JPEG XL, PDF, SVG,
-//   XML) fails as unsupported_format with format naming it; the signatures
+//   By content: PNG, JPEG, GIF, WebP, QOI and BMP by their signatures. TGA
+//   has none: a file is TGA if it ends with the TGA 2.0 footer, or if its
+//   name (a hint that open_image is given) ends in ".tga" in any case and
+//   its header's values make sense for TGA. A file of a format recognised
+//   but not read (TIFF, ICO, CUR, PSD, HEIF, AVIF, JPEG XL, PDF, SVG, XML),
+//   or of one whose library the build lacks, fails as unsupported_format
+//   with format naming it; the signatures
 //   of ICO, CUR and the bare JPEG XL codestream are short enough to begin
 //   a TGA file, so they are asked only once TGA is ruled out. Every other
 //   file is read as BMP, and so fails as a bitmap if it is not one.
@@ -95,6 +96,21 @@
 //     the last pixel is bad_format, a stream that ends early truncated.
 //   - Not decoded ("unsupported"): Huffman types 32 and 33, 16-bit
 //     indices, interleaved rows.
+//
+// What the JPEG, GIF and WebP readers accept (libjpeg-turbo, giflib, libwebp)
+//   - JPEG: baseline, progressive, arithmetic, with restart markers, grey,
+//     every chroma subsampling, RGB, CMYK and YCCK (Adobe's inverted inks
+//     too), decoded with the accurate integer transform and fancy
+//     upsampling; CMYK becomes RGB as round((255 - C)(255 - K) / 255), and
+//     the EXIF orientation is applied (jpeg_reader.cpp). What the library
+//     refuses (12-bit and lossless JPEG among it) is bad_format.
+//   - GIF: 87a and 89a, global and local palettes, interlaced frames,
+//     transparency; the first frame on a transparent logical screen, or
+//     with read_limits::all_frames every frame, composited with its
+//     disposal method as browsers show them (gif_animation.cpp).
+//   - WebP: lossy, lossless, with alpha; an animation's first frame, or
+//     every frame, as libwebp's animation decoder composites them.
+//   - An animation's frames come one after another (frames(), delays()).
 //
 // Limits
 //   - Width from 1 to 65535 and height from 1 to 65535: the generated
@@ -326,54 +342,5 @@ std::unique_ptr<image_reader> open_webp(byte_source& source, std::vector<uint8_t
 // from the limits' budget.
 std::unique_ptr<image_reader> open_jpeg(byte_source& source, std::vector<uint8_t> head, image_error& error,
                                         const read_limits& limits = {});
-
-// What alpha becomes: ignored, the stored colour kept, unless a background
-// is given; then each pixel with alpha is composited over it, each channel
-// round(a * c + (1 - a) * b) with a = alpha / its maximum, in integers.
-struct read_options {
-    bool composite = false;
-    uint8_t background[3] = {};  // red, green, blue
-    // What a picture may hold (memory_budget): 1 GiB unless the command
-    // line says otherwise; the pictures of a run that loads ahead share one
-    // budget (budget), so that the run stays within it.
-    uint64_t memory_limit = uint64_t{1} << 30;
-    memory_budget* budget = nullptr;
-    // The run's own stop: set once it has failed, so that pictures loaded
-    // ahead are given up.
-    const std::atomic<bool>* stop = nullptr;
-    bool source_ycbcr = false;  // as in read_limits
-    bool all_frames = false;    // as in read_limits
-};
-
-// Turns rows of samples into words: palette entries, channels of any width
-// (an n-bit value v becomes v * 255 / (2^n - 1) rounded to nearest), masks,
-// and alpha as read_options says, the same rules for every format.
-class row_converter {
-public:
-    // Throws std::bad_alloc. A picture of pixels pixels, fewer than a
-    // table of every 16-bit value has entries, has its pixels converted
-    // one by one instead.
-    row_converter(const sample_layout& layout, uint32_t width, const read_options& options,
-                  uint64_t pixels = UINT64_MAX);
-
-    // The width words of one row, left to right; false for a palette index
-    // that has no entry.
-    bool convert(const uint8_t* samples, uint32_t* words) const;
-
-private:
-    uint32_t word(const uint8_t* samples, size_t first) const;
-    uint32_t masked_word(uint32_t pixel) const;
-
-    sample_layout layout_;
-    uint32_t width_;
-    read_options options_;
-    std::array<uint32_t, 256> table_{};  // palette entries, and greys of up to 8 bits
-    std::vector<uint32_t> pixel_words_;  // every 16-bit masked pixel's word
-    std::vector<uint8_t> to_8_bits_;     // every 16-bit sample's 8 bits
-};
-
-// The packed luma/chroma word of one 8-bit-per-channel colour, computed
-// exactly (see ycbcr.h).
-uint32_t pack_ycbcr(uint8_t r, uint8_t g, uint8_t b);
 
 #endif

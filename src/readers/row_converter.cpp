@@ -2,7 +2,7 @@
 // channels of any width, masked pixels and alpha, by the rules of
 // image_reader.h and samples.h. Whatever the reader or its library, the
 // words come from here, so every platform gives the same ones.
-#include "image_reader.h"
+#include "row_converter.h"
 #include "samples.h"
 #include "ycbcr.h"
 
