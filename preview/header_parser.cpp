@@ -221,8 +221,23 @@ bool header_parser::next_image(image_declaration& image)
     // A header made with --uint32: the include its arrays need, once,
     // before the first image, if there is one (a data.h whose first picture
     // failed has none).
-    if (declared_.empty() && array_prefix_ == header_text::array_prefix && line == header_text::uint32_include) {
+    if (declared_.empty() && array_prefix_ == header_text::array_prefix && !model_ && line == header_text::uint32_include) {
         array_prefix_ = header_text::uint32_array_prefix;
+        return expect("", "expected a blank line") && next_image(image);
+    }
+    // With --matrix or --range, the line that names the words' model, once,
+    // after that.
+    if (declared_.empty() && !model_ && line.starts_with(header_text::model_note)) {
+        const std::string_view name = line.substr(header_text::model_note.size());
+        for (const char* matrix : {"bt601", "bt709"})
+            for (const char* range : {"full", "limited"}) {
+                ycbcr_model m;
+                parse_matrix(matrix, m), parse_range(range, m);
+                if (m.name() == name)
+                    model_ = m;
+            }
+        if (!model_)
+            return fail("unknown model " + std::string(name));
         return expect("", "expected a blank line") && next_image(image);
     }
     std::string_view rest = line;

@@ -13,12 +13,14 @@
 #define VANTREL_PREVIEW_HEADER_PARSER_H
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "header_text.h"
+#include "ycbcr_model.h"
 #include "text_source.h"
 
 struct image_declaration {
@@ -45,6 +47,10 @@ public:
     // The closing lines of the current image's array.
     bool end_image();
 
+    // The model of the words (--matrix, --range), if the header names one;
+    // none: the historical full-range JFIF words.
+    const std::optional<ycbcr_model>& model() const { return model_; }
+
     // What went wrong, without the "error: " in front; empty if nothing did.
     const std::string& error() const { return error_; }
 
@@ -67,6 +73,7 @@ private:
     // "const unsigned int ", or "const uint32_t " after the include of
     // <stdint.h> that opens a header made with --uint32
     std::string_view array_prefix_ = header_text::array_prefix;
+    std::optional<ycbcr_model> model_;
 };
 
 #endif

@@ -38,7 +38,11 @@ bool write_png(FILE* out, header_parser& parser, const image_declaration& image,
     for (uint32_t row = 0; row < image.height; ++row) {
         if (!parser.read_row(words.data()))
             return false;
-        words_to_rgb(words.data(), words.size(), rgb.data());
+        if (const std::optional<ycbcr_model>& model = parser.model())
+            for (size_t x = 0; x < words.size(); ++x)
+                model->to_rgb(uint8_t(words[x] >> 24), uint8_t(words[x] >> 16), uint8_t(words[x]), &rgb[3 * x]);
+        else
+            words_to_rgb(words.data(), words.size(), rgb.data());
         if (!png.write_row(rgb.data()))
             return false;
     }

@@ -2,6 +2,7 @@
 // prints, and the files it leaves.
 #include "png_util.h"
 #include "transcript.h"
+#include "ycbcr_model.h"
 
 namespace {
 
@@ -105,6 +106,9 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel -a ab.bmp --background", "error: missing value for --background\n", {{"data.h", ""}}},
         {"vantrel ab.bmp ab2.png --background 00ff0", "error: wrong value for --background: 00ff0\n", {{"ab.h", ""}}},
         {"vantrel ab.bmp --memory-limit 0", "error: wrong value for --memory-limit: 0\n", {{"ab.h", ""}}},
+        {"vantrel ab.bmp --matrix bt2020", "error: wrong value for --matrix: bt2020\n", {{"ab.h", ""}}},
+        {"vantrel ab.bmp --range tv", "error: wrong value for --range: tv\n"},
+        {"vantrel ab.bmp --range full --source-ycbcr", "error: --source-ycbcr and --range exclude each other\n"},
         {"vantrel ab.bmp --memory-limit=18446744073709551617", "error: wrong value for --memory-limit: 18446744073709551617\n"},
         {"vantrel --help=1", "error: unknown option --help=1\n"},
         {"vantrel-preview --output-dir gen ab2.h", "Loading ab2.h\nWriting gen/ab2.png\nDone\n"},
@@ -116,6 +120,27 @@ TEST_F(Cli, ReadsPngAndTakesOptions)
         {"vantrel-preview --bogus", "error: unknown option --bogus\n"},
     };
     check(runs);
+}
+
+// --matrix and --range: a combined run's words come from the model its
+// header names, which the preview converts back with.
+TEST_F(Cli, ModelWordsComeBackThroughThePreview)
+{
+    write_file(dir_ / "ab.bmp", make_bmp(ab));
+    ycbcr_model model;
+    ASSERT_TRUE(parse_matrix("bt709", model) && parse_range("limited", model));
+    std::vector<uint32_t> words, previewed;
+    for (const rgb& c : ab.pixels) {
+        words.push_back(model.word(c.r, c.g, c.b));
+        uint8_t back[3];
+        model.to_rgb(uint8_t(words.back() >> 24), uint8_t(words.back() >> 16), uint8_t(words.back()), back);
+        previewed.push_back(pack_ycbcr(back[0], back[1], back[2]));
+    }
+    ASSERT_EQ(run_in(dir_.path, "vantrel -a --quiet --matrix bt709 --range limited ab.bmp").status, 0);
+    EXPECT_EQ(read_file(dir_ / "data.h"),
+              banner_text + "// Y, Cb, Y, Cr words: BT.709, limited range\n\n" + expected_declarations("ab", 2, 2, words));
+    ASSERT_EQ(run_in(dir_.path, "vantrel-preview --quiet data.h").status, 0);
+    EXPECT_EQ(load_file(dir_ / "ab.png").words, previewed);
 }
 
 }  // namespace

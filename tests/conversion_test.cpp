@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <string>
 
 #include "colour.h"
 #include "row_converter.h"
+#include "ycbcr_model.h"
 
 namespace {
 
@@ -39,6 +42,43 @@ TEST(Conversion, EveryColourComesBackWithin3)
             worst = std::max(worst, std::abs(int(back[i]) - int((rgb >> (16 - 8 * i)) & 0xff)));
     }
     EXPECT_LE(worst, 3);
+}
+
+// The models' words (--matrix, --range) against a table computed apart,
+// with exact fractions over the standards' equations: red, green, blue,
+// white, black, grey 128 and two others, README's reference values among
+// them. And the preview's inverse gives colours back within 1 at full range
+// and 2 at limited range, whose steps are coarser.
+TEST(Conversion, ModelsGiveTheStandardsValuesAndComeBack)
+{
+    const uint8_t colours[8][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255},
+                                   {0, 0, 0},   {128, 128, 128}, {12, 200, 99}, {250, 3, 140}};
+    const struct {
+        std::string matrix, range;
+        uint32_t words[8];
+    } models[] = {
+        {"bt601", "full", {0x4c554cff, 0x962c9615, 0x1dff1d6b, 0xff80ff80, 0x00800080, 0x80808080, 0x846d842a, 0x5c9b5cf0}},
+        {"bt601", "limited", {0x515a51f0, 0x91369122, 0x29f0296e, 0xeb80eb80, 0x10801080, 0x7e807e80, 0x82708235, 0x5f985fe3}},
+        {"bt709", "full", {0x366336ff, 0xb61eb60c, 0x12ff1274, 0xff80ff80, 0x00800080, 0x80808080, 0x99639927, 0x41a841f5}},
+        {"bt709", "limited", {0x3f663ff0, 0xad2aad1a, 0x20f02076, 0xeb80eb80, 0x10801080, 0x7e807e80, 0x93679331, 0x48a348e7}},
+    };
+    for (const auto& m : models) {
+        ycbcr_model model;
+        ASSERT_TRUE(parse_matrix(m.matrix, model) && parse_range(m.range, model));
+        SCOPED_TRACE(model.name());
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(model.word(colours[i][0], colours[i][1], colours[i][2]), m.words[i]) << i;
+        int worst = 0;
+        for (int r = 0; r < 256; r += 3)
+            for (int g = 1; g < 256; g += 3)
+                for (int b = 2; b < 256; b += 3) {
+                    const uint32_t w = model.word(uint8_t(r), uint8_t(g), uint8_t(b));
+                    uint8_t back[3];
+                    model.to_rgb(uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w), back);
+                    worst = std::max({worst, std::abs(back[0] - r), std::abs(back[1] - g), std::abs(back[2] - b)});
+                }
+        EXPECT_LE(worst, model.limited ? 2 : 1);
+    }
 }
 
 }  // namespace

@@ -11,6 +11,11 @@ namespace header_text {
 // Anyone may write to this address: example.org is reserved for examples.
 constexpr std::string_view banner = "//\n// Made with Vantrel by vantrel@example.org\n//\n\n";
 
+// With --matrix or --range, the line after the banner (and the include of
+// <stdint.h>) that says which model made the words: "// Y, Cb, Y, Cr
+// words: BT.709, limited range", then a blank line.
+constexpr std::string_view model_note = "// Y, Cb, Y, Cr words: ";
+
 // The width and height ("<prefix><id>_x = <width>;"), and the array
 // ("<prefix><id>[<width x height>] = {").
 constexpr std::string_view size_prefix = "const unsigned short int ";

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "header_text.h"
 #include "row_converter.h"
+#include "ycbcr_model.h"
 
 // The header name of a file argument: its last three characters replaced by
 // "h" ("logo.bmp" gives "logo.h"). An argument shorter than four characters
@@ -35,7 +38,9 @@ bool write_text(FILE* out, std::string_view text);
 // Writes the banner that opens every generated file, and with uint32_words
 // the include of <stdint.h> that the header form's uint32_t arrays need;
 // false if it could not all be written.
-bool make_header(FILE* out, bool uint32_words = false);
+// note: the model's line (header_text::model_note) with its blank line, or
+// nothing.
+bool make_header(FILE* out, bool uint32_words = false, std::string_view note = {});
 
 // What a run writes for each picture: a header that defines the data
 // (the first form, included from one file of a program), or a header of
@@ -127,7 +132,7 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
 // What opens a split form's source, after the banner: the include of its
 // header (by its name alone: the two stand side by side) and, for the
 // assembler form, what the images' data needs from the compiler.
-bool make_source_prologue(FILE* out, std::string_view header_file, data_form form);
+bool make_source_prologue(FILE* out, std::string_view header_file, data_form form, std::string_view note = {});
 
 // Single-file mode: converts each file into a header beside it.
 // Combined mode: converts every file into "data.h" in the current directory.
@@ -140,7 +145,16 @@ struct run_settings {
     std::string combined_name = "data.h";
     data_form form = data_form::header;
     bool uint32_words = false;  // uint32_t arrays (--uint32) rather than unsigned int
+    // The words' model (--matrix, --range), in place of their historical
+    // arithmetic; the pictures are then read as RGB (read_options::rgb).
+    std::optional<ycbcr_model> model;
     read_options read;
+
+    // The line that names the model in the files that hold words, or "".
+    std::string model_line() const
+    {
+        return model ? std::string(header_text::model_note) + model->name() + "\n\n" : std::string();
+    }
     bool list = false;
 };
 bool run_single(const std::vector<char*>& files, const run_settings& settings);

@@ -82,11 +82,24 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
     return picture;
 }
 
-picture_rows rows_of(loaded_picture& picture, bool all_frames)
+// The picture's rows as the writers take them: with a model, its colours
+// (read_options::rgb) made into words a row at a time.
+picture_rows rows_of(loaded_picture& picture, bool all_frames, const std::optional<ycbcr_model>& model)
 {
     picture_rows rows{picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
     if (all_frames)
         rows.delays = picture.delays();
+    if (model) {
+        auto words = std::make_shared<std::vector<uint32_t>>(size_t(std::max(picture.width(), 0)));
+        rows.row = [&picture, words, m = *model](int32_t t) -> const uint32_t* {
+            const uint32_t* rgb = picture.row(t);
+            if (!rgb)
+                return nullptr;
+            for (size_t x = 0; x < words->size(); ++x)
+                (*words)[x] = m.word(uint8_t(rgb[x] >> 16), uint8_t(rgb[x] >> 8), uint8_t(rgb[x]));
+            return words->data();
+        };
+    }
     return rows;
 }
 
@@ -114,6 +127,7 @@ struct data_file {
     word_files* words = nullptr;  // the assembler form's
     bool uint32_words = false;
     bool all_frames = false;
+    std::optional<ycbcr_model> model{};
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -166,7 +180,7 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
         data.declared.insert(ids.begin(), ids.end());
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
-        const picture_rows rows = rows_of(*picture, data.all_frames);
+        const picture_rows rows = rows_of(*picture, data.all_frames, data.model);
         const bool written = data.form == data_form::assembler
                                  ? write_assembler_data(planned.name, rows, *data.words)
                                  : write_declarations(data.sink, planned.name, rows, data.uint32_words);
@@ -190,23 +204,23 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     if (!picture)
         return false;
     const output_names& names = planned.out;
-    output_set out(names, settings.form, settings.uint32_words);
+    output_set out(names, settings.form, settings.uint32_words, settings.model_line());
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     progress("Writing %s\n", names.header.c_str());
     if (settings.form != data_form::header)
         progress("Writing %s\n", names.source.c_str());
-    const picture_rows rows = rows_of(*picture, settings.read.all_frames);
+    const picture_rows rows = rows_of(*picture, settings.read.all_frames, settings.model);
     std::string name = planned.name + ".h";
     bool written = false;
     word_files* words = nullptr;
     switch (settings.form) {
     case data_form::header:
-        written = make_header(out.definitions(), settings.uint32_words) &&
+        written = make_header(out.definitions(), settings.uint32_words, settings.model_line()) &&
                   make_data(out.definitions(), name, rows, settings.uint32_words);
         break;
     case data_form::split:
-        written = make_source_prologue(out.definitions(), names.header, settings.form) &&
+        written = make_source_prologue(out.definitions(), names.header, settings.form, settings.model_line()) &&
                   make_data(out.definitions(), name, rows, settings.uint32_words);
         break;
     case data_form::assembler:
@@ -252,13 +266,13 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     progress("Making %s\n", names.header.c_str());
     if (form != data_form::header)
         progress("Making %s\n", names.source.c_str());
-    output_set out(names, form, settings.uint32_words);
+    output_set out(names, form, settings.uint32_words, settings.model_line());
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     // Without the whole banner there is nothing to keep: data.h stays as it
     // was. The assembler form's source is written whole at the end.
-    const bool begun = form == data_form::header  ? make_header(out.definitions(), settings.uint32_words)
-                       : form == data_form::split ? make_source_prologue(out.definitions(), names.header, form)
+    const bool begun = form == data_form::header  ? make_header(out.definitions(), settings.uint32_words, settings.model_line())
+                       : form == data_form::split ? make_source_prologue(out.definitions(), names.header, form, settings.model_line())
                                                   : true;
     if (!begun)
         return cant_write(out.definitions_path());
@@ -274,7 +288,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
     data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words,
-                   settings.read.all_frames};
+                   settings.read.all_frames, settings.model};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

@@ -15,9 +15,10 @@ bool write_text(FILE* out, std::string_view text)
     return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0 && !std::ferror(out);
 }
 
-bool make_header(FILE* out, bool uint32_words)
+bool make_header(FILE* out, bool uint32_words, std::string_view note)
 {
-    return write_text(out, banner) && (!uint32_words || write_text(out, std::string(uint32_include) + "\n\n"));
+    return write_text(out, banner) && (!uint32_words || write_text(out, std::string(uint32_include) + "\n\n")) &&
+           write_text(out, note);
 }
 
 std::string delay_list(const picture_rows& image)

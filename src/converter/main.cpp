@@ -12,7 +12,7 @@ namespace {
 constexpr option_spec options[] = {
     {"--output-dir", true},     {"--background", true},    {"--split", false},   {"--asm", false},
     {"--uint32", false},        {"--name", true},          {"--memory-limit", true}, {"--source-ycbcr", false},
-    {"--frames", false},        {"--quiet", false},         {"--list-outputs", false}, {"--help", false},    {"--version", false}};
+    {"--frames", false},        {"--matrix", true},        {"--range", true},    {"--quiet", false},         {"--list-outputs", false}, {"--help", false},    {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -28,6 +28,8 @@ constexpr program_texts texts = {
     "                        that logo.c pulls in as assembler data, for GCC and Clang\n"
     "  --source-ycbcr        a YCbCr JPEG's own luma and chroma, not its RGB converted back\n"
     "  --frames              every frame of an animation (GIF, WebP) and its delay, not the first\n"
+    "  --matrix bt601|bt709  the words by these coefficients, exactly and rounded (default bt601)\n"
+    "  --range full|limited  the words in full range or limited (16-235, 16-240) (default full)\n"
     "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
     "  --memory-limit MIB    hold at most MIB MiB of pictures (default 1024)\n"
@@ -91,6 +93,18 @@ bool run(int argc, char** argv)
     settings.uint32_words = line.options.contains("--uint32");
     settings.read.source_ycbcr = line.options.contains("--source-ycbcr");
     settings.read.all_frames = line.options.contains("--frames");
+    const auto matrix = line.options.find("--matrix"), range = line.options.find("--range");
+    if (matrix != line.options.end() || range != line.options.end()) {
+        ycbcr_model& model = settings.model.emplace();
+        if (matrix != line.options.end() && !parse_matrix(matrix->second, model))
+            return std::printf("error: wrong value for --matrix: %s\n", matrix->second.c_str()), false;
+        if (range != line.options.end() && !parse_range(range->second, model))
+            return std::printf("error: wrong value for --range: %s\n", range->second.c_str()), false;
+        if (settings.read.source_ycbcr)
+            return std::printf("error: --source-ycbcr and --%s exclude each other\n",
+                               matrix != line.options.end() ? "matrix" : "range"), false;
+        settings.read.rgb = true;
+    }
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;

@@ -166,7 +166,7 @@ std::string output_set::place_words()
 std::string output_set::write_source()
 {
     const std::string stem = names_.stem + "." + content_hash(words_);
-    const bool written = make_source_prologue(source_.stream(), names_.header, data_form::assembler) &&
+    const bool written = make_source_prologue(source_.stream(), names_.header, data_form::assembler, note_) &&
                          write_text(source_.stream(), assembler_source(words_, stem));
     return written ? "" : names_.source;
 }

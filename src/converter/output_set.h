@@ -27,9 +27,10 @@
 
 class output_set {
 public:
-    // With uint32_words, the split forms' header declares uint32_t arrays.
-    output_set(const output_names& names, data_form form, bool uint32_words)
-        : names_(names), form_(form), uint32_words_(uint32_words)
+    // With uint32_words, the split forms' header declares uint32_t arrays;
+    // note goes into the assembler form's source (make_source_prologue).
+    output_set(const output_names& names, data_form form, bool uint32_words, std::string note = {})
+        : names_(names), form_(form), uint32_words_(uint32_words), note_(std::move(note))
     {
     }
     ~output_set();
@@ -69,6 +70,7 @@ private:
     output_names names_;
     data_form form_;
     bool uint32_words_;
+    std::string note_;
     output_file header_, source_, little_, big_;
     std::unique_ptr<text_sink> little_sink_, big_sink_;
     word_files words_;

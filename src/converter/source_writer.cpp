@@ -134,10 +134,10 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
                                "\n#ifdef __cplusplus\n}\n#endif\n\n#endif\n");
 }
 
-bool make_source_prologue(FILE* out, std::string_view header_file, data_form form)
+bool make_source_prologue(FILE* out, std::string_view header_file, data_form form, std::string_view note)
 {
     const std::string include = "#include \"" + std::string(header_file.substr(name_start(header_file))) + "\"\n\n";
-    return write_text(out, std::string(banner) + include) &&
+    return write_text(out, std::string(banner) + include) && write_text(out, note) &&
            (form != data_form::assembler || write_text(out, assembler_prologue));
 }
 

@@ -27,10 +27,55 @@ uint32_t sample(const uint8_t* samples, uint32_t bits, size_t i, bool little_end
     }
 }
 
-uint32_t composited_word(const uint32_t (&c)[3], uint64_t top, uint64_t a, uint64_t a_top, const uint8_t* bg)
+// The colour itself, 0x00RRGGBB, for a run whose output converts it
+// (read_options::rgb).
+inline uint32_t rgb_word(uint8_t r, uint8_t g, uint8_t b)
 {
-    return ycbcr_word(composited_sample(c[0], top, a, a_top, bg[0]), composited_sample(c[1], top, a, a_top, bg[1]),
-                      composited_sample(c[2], top, a, a_top, bg[2]));
+    return uint32_t{r} << 16 | uint32_t{g} << 8 | b;
+}
+
+uint32_t colour_word(bool rgb, uint8_t r, uint8_t g, uint8_t b)
+{
+    return rgb ? rgb_word(r, g, b) : ycbcr_word(r, g, b);
+}
+
+uint32_t composited_word(bool rgb, const uint32_t (&c)[3], uint64_t top, uint64_t a, uint64_t a_top, const uint8_t* bg)
+{
+    return colour_word(rgb, composited_sample(c[0], top, a, a_top, bg[0]), composited_sample(c[1], top, a, a_top, bg[1]),
+                       composited_sample(c[2], top, a, a_top, bg[2]));
+}
+
+// The loops of 8- and 16-bit samples without alpha to composite, with the
+// colour's word made by colour: false for other layouts.
+template <typename colour_of>
+bool opaque_loops(const sample_layout& f, const std::vector<uint8_t>& to_8_bits_table, const uint8_t* samples,
+                  uint32_t* words, uint32_t* const end, colour_of colour)
+{
+    // The layout in locals: the words written could otherwise be its
+    // fields, read again for every pixel.
+    const uint32_t channels = f.channels, red = f.red, green = f.green, blue = f.blue;
+    if (channels == 3 && red == 2 && blue == 0 && f.bits == 8) {
+        for (; words != end; ++words, samples += 3)  // a bitmap's blue, green, red
+            *words = colour(samples[2], samples[1], samples[0]);
+        return true;
+    }
+    if (channels >= 3 && f.bits == 8) {
+        for (; words != end; ++words, samples += channels)
+            *words = colour(samples[red], samples[green], samples[blue]);
+        return true;
+    }
+    if (channels >= 3 && f.bits == 16) {
+        const uint8_t* to_8_bits = to_8_bits_table.data();
+        const bool little = f.little_endian;
+        const auto at = [&](uint32_t i) {
+            const uint32_t first = samples[2 * i], second = samples[2 * i + 1];
+            return to_8_bits[little ? first | second << 8 : first << 8 | second];
+        };
+        for (; words != end; ++words, samples += 2 * channels)
+            *words = colour(at(red), at(green), at(blue));
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -49,8 +94,8 @@ row_converter::row_converter(const sample_layout& layout, uint32_t width, const 
         for (uint32_t i = 0; i < layout.palette_size; ++i) {
             const uint8_t* e = &layout.palette[4 * i];
             const uint32_t c[3] = {e[0], e[1], e[2]};
-            table_[i] = composite ? composited_word(c, 255, e[3], 255, options.background)
-                                          : ycbcr_word(e[0], e[1], e[2]);
+            table_[i] = composite ? composited_word(options.rgb, c, 255, e[3], 255, options.background)
+                                  : colour_word(options.rgb, e[0], e[1], e[2]);
         }
     } else if (layout.packing == kind::masked && layout.bits == 16 && pixels >= 65536) {
         // Every 16-bit pixel's word, made once rather than per pixel.
@@ -67,8 +112,8 @@ row_converter::row_converter(const sample_layout& layout, uint32_t width, const 
         const uint8_t* bg = options.background;
         for (uint32_t v = 0; v <= top; ++v) {
             const uint8_t g = scaled_sample(v, top);
-            table_[v] = composite && layout.keyed && v == layout.key[0] ? ycbcr_word(bg[0], bg[1], bg[2])
-                                                                                 : ycbcr_word(g, g, g);
+            table_[v] = composite && layout.keyed && v == layout.key[0] ? colour_word(options.rgb, bg[0], bg[1], bg[2])
+                                                                        : colour_word(options.rgb, g, g, g);
         }
     }
 }
@@ -81,14 +126,14 @@ uint32_t row_converter::masked_word(uint32_t pixel) const
                               *a = &layout_.masks[3];
     if (options_.composite && a->bits > 0) {
         const uint8_t* bg = options_.background;
-        return ycbcr_word(composited_sample(value(*r), top(*r), value(*a), top(*a), bg[0]),
-                          composited_sample(value(*g), top(*g), value(*a), top(*a), bg[1]),
-                          composited_sample(value(*b), top(*b), value(*a), top(*a), bg[2]));
+        return colour_word(options_.rgb, composited_sample(value(*r), top(*r), value(*a), top(*a), bg[0]),
+                           composited_sample(value(*g), top(*g), value(*a), top(*a), bg[1]),
+                           composited_sample(value(*b), top(*b), value(*a), top(*a), bg[2]));
     }
     const auto scaled = [&](const sample_layout::mask& m) {
         return m.bits == 8 ? static_cast<uint8_t>(value(m)) : scaled_sample(value(m), top(m));
     };
-    return ycbcr_word(scaled(*r), scaled(*g), scaled(*b));
+    return colour_word(options_.rgb, scaled(*r), scaled(*g), scaled(*b));
 }
 
 uint32_t row_converter::word(const uint8_t* samples, size_t first) const
@@ -99,7 +144,7 @@ uint32_t row_converter::word(const uint8_t* samples, size_t first) const
                            sample(samples, f.bits, first + f.green, f.little_endian),
                            sample(samples, f.bits, first + f.blue, f.little_endian)};
     if (!options_.composite)
-        return ycbcr_word(scaled_sample(c[0], top), scaled_sample(c[1], top), scaled_sample(c[2], top));
+        return colour_word(options_.rgb, scaled_sample(c[0], top), scaled_sample(c[1], top), scaled_sample(c[2], top));
     // Alpha from its channel, or from the key of tRNS: fully transparent
     // where every sample matches it, opaque elsewhere.
     uint32_t a = top;
@@ -107,7 +152,7 @@ uint32_t row_converter::word(const uint8_t* samples, size_t first) const
         a = sample(samples, f.bits, first + f.alpha, f.little_endian);
     else if (f.keyed && c[0] == f.key[0] && c[1] == f.key[1] && c[2] == f.key[2])
         a = 0;
-    return composited_word(c, top, a, top, options_.background);
+    return composited_word(options_.rgb, c, top, a, top, options_.background);
 }
 
 bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
@@ -163,30 +208,9 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
             *words = uint32_t{samples[0]} << 24 | uint32_t{samples[1]} << 16 | uint32_t{samples[0]} << 8 | samples[2];
         return true;
     }
-    // The layout in locals: the words written could otherwise be its
-    // fields, read again for every pixel.
-    const uint32_t channels = f.channels, red = f.red, green = f.green, blue = f.blue;
-    if (channels == 3 && red == 2 && blue == 0 && !options_.composite && f.bits == 8) {
-        for (; words != end; ++words, samples += 3)  // a bitmap's blue, green, red
-            *words = ycbcr_word(samples[2], samples[1], samples[0]);
+    if (!options_.composite && (options_.rgb ? opaque_loops(f, to_8_bits_, samples, words, end, rgb_word)
+                                             : opaque_loops(f, to_8_bits_, samples, words, end, ycbcr_word)))
         return true;
-    }
-    if (channels >= 3 && !options_.composite && f.bits == 8) {
-        for (; words != end; ++words, samples += channels)
-            *words = ycbcr_word(samples[red], samples[green], samples[blue]);
-        return true;
-    }
-    if (channels >= 3 && !options_.composite && f.bits == 16) {
-        const uint8_t* to_8_bits = to_8_bits_.data();
-        const bool little = f.little_endian;
-        const auto at = [&](uint32_t i) {
-            const uint32_t first = samples[2 * i], second = samples[2 * i + 1];
-            return to_8_bits[little ? first | second << 8 : first << 8 | second];
-        };
-        for (; words != end; ++words, samples += 2 * channels)
-            *words = ycbcr_word(at(red), at(green), at(blue));
-        return true;
-    }
     for (size_t k = 0; words != end; ++words, ++k)
         *words = word(samples, k * f.channels);
     return true;

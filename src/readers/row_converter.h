@@ -26,6 +26,9 @@ struct read_options {
     const std::atomic<bool>* stop = nullptr;
     bool source_ycbcr = false;  // as in read_limits
     bool all_frames = false;    // as in read_limits
+    // Each pixel's colour, 0x00RRGGBB, rather than its word, for output
+    // that converts it with a model of its own (ycbcr_model.h).
+    bool rgb = false;
 };
 
 // Turns rows of samples into words: palette entries, channels of any width
