@@ -5,6 +5,7 @@
 #include "image_reader.h"
 #include "samples.h"
 #include "ycbcr.h"
+#include "ycbcr_rows.h"
 
 namespace {
 
@@ -166,14 +167,8 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
     // The layout in locals: the words written could otherwise be its
     // fields, read again for every pixel.
     const uint32_t channels = f.channels, red = f.red, green = f.green, blue = f.blue;
-    if (channels == 3 && red == 2 && blue == 0 && !options_.composite && f.bits == 8) {
-        for (; words != end; ++words, samples += 3)  // a bitmap's blue, green, red
-            *words = ycbcr_word(samples[2], samples[1], samples[0]);
-        return true;
-    }
     if (channels >= 3 && !options_.composite && f.bits == 8) {
-        for (; words != end; ++words, samples += channels)
-            *words = ycbcr_word(samples[red], samples[green], samples[blue]);
+        ycbcr_row(samples, channels, red, green, blue, words, width_);
         return true;
     }
     if (channels >= 3 && !options_.composite && f.bits == 16) {
