@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <webp/decode.h>
+#include "big_buffer.h"
 #include "reader_limits.h"
 #include "webp_animation.h"
 
@@ -55,7 +56,7 @@ public:
         while (ready_ <= next_)
             if (const image_error why = feed(); why != image_error::none)
                 return why;
-        std::memcpy(row, picture_.data() + size_t{next_++} * row_bytes(), row_bytes());
+        std::memcpy(row, picture_.get() + size_t{next_++} * row_bytes(), row_bytes());
         return image_error::none;
     }
 
@@ -88,15 +89,22 @@ private:
         file_ = std::move(head_);
         filled_ = std::min<uint64_t>(file_.size(), length_);
         file_.resize(static_cast<size_t>(length_));
-        picture_.resize(row_bytes() * size_t(height()));
-        if (!WebPInitDecBuffer(&out_))
+        // Not cleared first: the decoder writes every byte before its row is handed on.
+        picture_ = make_buffer<uint8_t>(row_bytes() * size_t(height()));
+        if (!picture_)
+            return image_error::out_of_memory;
+        if (!WebPInitDecoderConfig(&config_))
             return image_error::bad_format;  // a libwebp of another interface
-        out_.colorspace = MODE_RGBA;
-        out_.is_external_memory = 1;
-        out_.u.RGBA.rgba = picture_.data();
-        out_.u.RGBA.stride = int(row_bytes());
-        out_.u.RGBA.size = picture_.size();
-        decoder_.reset(WebPINewDecoder(&out_));
+        // A lossy frame's filtering and output on a thread of libwebp's own,
+        // beside its decoding: decoding is the slow part of the conversion.
+        config_.options.use_threads = 1;
+        WebPDecBuffer& out = config_.output;
+        out.colorspace = MODE_RGBA;
+        out.is_external_memory = 1;
+        out.u.RGBA.rgba = picture_.get();
+        out.u.RGBA.stride = int(row_bytes());
+        out.u.RGBA.size = row_bytes() * size_t(height());
+        decoder_.reset(WebPIDecode(nullptr, 0, &config_));
         if (!decoder_)
             return image_error::out_of_memory;
         return decode();
@@ -127,8 +135,10 @@ private:
             return image_error::bad_format;
         done_ = status == VP8_STATUS_OK;
         int last_y = 0, width = 0, height = 0, stride = 0;
-        if (WebPIDecGetRGB(decoder_.get(), &last_y, &width, &height, &stride) != nullptr) {
-            // A file whose frame is not the size its headers said.
+        // The size is known once a lossless frame's headers (its transforms and
+        // codes, which can take more than a block) are read; a frame that is
+        // not the size the file's headers said fails.
+        if (WebPIDecGetRGB(decoder_.get(), &last_y, &width, &height, &stride) != nullptr && width > 0) {
             if (width != this->width() || height != this->height())
                 return image_error::bad_format;
             ready_ = uint32_t(std::max(last_y, 0));
@@ -139,8 +149,8 @@ private:
     byte_source& source_;
     std::vector<uint8_t> head_;     // the first bytes, read when the file was opened
     std::vector<uint8_t> file_;     // the file's bytes, filled_ of them read so far
-    std::vector<uint8_t> picture_;  // RGBA, whole
-    WebPDecBuffer out_{};           // where the decoder writes: the picture; it keeps the address
+    buffer_ptr<uint8_t> picture_{nullptr, &std::free};  // RGBA, whole
+    WebPDecoderConfig config_{};  // how the decoder decodes, and where to (the picture): it keeps the address
     uint64_t length_, filled_ = 0;
     read_limits limits_;
     uint64_t taken_ = 0;
