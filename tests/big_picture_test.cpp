@@ -1,6 +1,6 @@
 // Pictures of over a million pixels through every way a run reads them:
 // PNG of 8 and 16 bits, interlaced and not, bitmaps stored bottom-up,
-// top-down and as RLE8, a bottom-up RLE TGA and a QOI file. At that size rows are decoded on a thread of their
+// top-down and as RLE8, a bottom-up RLE TGA, a QOI file and a WebP. At that size rows are decoded on a thread of their
 // own, through a ring that wraps around, while the rows already done are
 // taken: a ring of the default size, one of two to four rows, where reader
 // and taker wait for each other at every row, and none at all (rows read as
@@ -12,6 +12,10 @@
 #include <chrono>
 #include <future>
 #include <thread>
+
+#ifdef VANTREL_WEBP
+#include <webp/encode.h>
+#endif
 
 #include "pipeline.h"
 #include "png_util.h"
@@ -186,5 +190,36 @@ TEST(BigPicture, ComesThroughEveryRingWordForWord)
             EXPECT_EQ(got.words.size() == want.size(), p.error == image_error::none);
         }
 }
+
+#ifdef VANTREL_WEBP
+// A still WebP is decoded as its bytes are read, its rows handed on as the
+// decoder finishes them. Lossless (a WebP is at most 16383 pixels wide), of
+// colours that hardly compress: its codes and rows run far past the first
+// bytes read, and every word is compared with the colours it was made from.
+TEST(BigPicture, WebPRowsComeAsTheDecoderFinishesThem)
+{
+    constexpr int w = 1100, h = 1000;
+    std::vector<uint8_t> rgba;
+    std::vector<rgb> colours;
+    for (uint32_t i = 0, seed = 1; i < uint32_t(w * h); ++i) {
+        seed = seed * 1103515245 + 12345;
+        const rgb c = {uint8_t(seed >> 24), uint8_t(seed >> 16), uint8_t(i % w)};
+        colours.push_back(c), rgba.insert(rgba.end(), {c.r, c.g, c.b, 255});
+    }
+    uint8_t* encoded = nullptr;
+    const size_t size = WebPEncodeLosslessRGBA(rgba.data(), w, h, w * 4, &encoded);
+    const bytes file(encoded, encoded + size);
+    WebPFree(encoded);
+    for (const size_t ring_bytes : {loaded_picture::default_ring_bytes, size_t{0}}) {
+        read_picture r;
+        const auto picture = loaded_picture::load(std::make_unique<memory_source>(file), {}, r.format, r.error, ring_bytes);
+        ASSERT_NE(picture, nullptr) << int(r.error);
+        for (int t = 0; const uint32_t* row = t < h ? picture->row(t) : nullptr; ++t)
+            r.words.insert(r.words.end(), row, row + w);
+        EXPECT_EQ(picture->error(), image_error::none);
+        EXPECT_TRUE(r.words == words_of(colours)) << r.words.size() << " words";
+    }
+}
+#endif
 
 }  // namespace

@@ -335,7 +335,7 @@ std::unique_ptr<image_reader> open_tga(byte_source& source, std::vector<uint8_t>
 // GIF, whose interlaced frame takes memory from the limits' budget.
 std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t> head, image_error& error,
                                        const read_limits& limits = {});
-// WebP, read whole and decoded whole, both taken from the limits' budget.
+// WebP, whose file and decoded picture are taken from the limits' budget.
 std::unique_ptr<image_reader> open_webp(byte_source& source, std::vector<uint8_t> head, image_error& error,
                                         const read_limits& limits = {});
 // JPEG, whose progressive coefficients and turned pictures take memory

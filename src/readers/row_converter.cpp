@@ -5,6 +5,7 @@
 #include "row_converter.h"
 #include "samples.h"
 #include "ycbcr.h"
+#include "ycbcr_rows.h"
 
 namespace {
 
@@ -206,6 +207,10 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
     if (f.ycbcr) {
         for (; words != end; ++words, samples += 3)
             *words = uint32_t{samples[0]} << 24 | uint32_t{samples[1]} << 16 | uint32_t{samples[0]} << 8 | samples[2];
+        return true;
+    }
+    if (!options_.composite && !options_.rgb && f.channels >= 3 && f.bits == 8) {
+        ycbcr_row(samples, f.channels, f.red, f.green, f.blue, words, width_);
         return true;
     }
     if (!options_.composite && (options_.rgb ? opaque_loops(f, to_8_bits_, samples, words, end, rgb_word)
