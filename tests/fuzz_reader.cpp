@@ -46,38 +46,12 @@ read_options options_for(size_t size)
 #ifdef VANTREL_FUZZ_OPEN
 // The BMP, QOI and TGA readers take no limits: they hold a few rows.
 template <typename Open>
-std::unique_ptr<image_reader> open(Open reader, byte_source& source, std::vector<uint8_t> head, image_error& error,
-                                   const read_limits& limits)
+auto open(Open reader, byte_source& source, std::vector<uint8_t> head, image_error& error, const read_limits& limits)
 {
     if constexpr (std::is_invocable_v<Open, byte_source&, std::vector<uint8_t>, image_error&, const read_limits&>)
         return reader(source, std::move(head), error, limits);
     else
         return reader(source, std::move(head), error);
-}
-
-image_error read(const uint8_t* data, size_t size, const read_options& options)
-{
-    memory_source source(std::span(data, size));
-    memory_budget budget(options.memory_limit);
-    image_error error = image_error::none;
-    // The head open_image would hand over: all of a small file.
-    const auto reader =
-        open(&VANTREL_FUZZ_OPEN, source, std::vector<uint8_t>(data, data + std::min<uint64_t>(size, first_read_bytes)),
-             error, {&budget, nullptr, options.source_ycbcr, options.all_frames});
-    if ((reader == nullptr) == (error == image_error::none))
-        std::abort();  // a reader must come with success and only with it
-    if (!reader)
-        return error;
-    const auto width = uint32_t(reader->width()), height = uint32_t(reader->height());
-    const row_converter converter(reader->samples(), width, options, uint64_t{width} * height);
-    std::vector<uint8_t> samples(reader->row_bytes());
-    std::vector<uint32_t> words(width);
-    for (uint64_t t = 0; t < uint64_t{height} * reader->frames(); ++t)
-        if (error = reader->next_row(samples.data()); error != image_error::none)
-            return error;
-        else if (!converter.convert(samples.data(), words.data()))
-            return image_error::bad_format;
-    return reader->finish();
 }
 #else
 FILE* sink = nullptr;
@@ -88,9 +62,30 @@ FILE* sink = nullptr;
 #ifdef VANTREL_FUZZ_OPEN
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // As open_image: memory running out is a failure like any other.
+    const read_options options = options_for(size);
+    memory_source source(std::span(data, size));
+    memory_budget budget(options.memory_limit);
+    image_error error = image_error::none;
+    // As open_image: the head of the file, all of a small one, and memory
+    // running out a failure like any other.
     try {
-        read(data, size, options_for(size));
+        std::vector<uint8_t> head(data, data + std::min<uint64_t>(size, first_read_bytes));
+        const auto reader = open(&VANTREL_FUZZ_OPEN, source, std::move(head), error,
+                                 {&budget, nullptr, options.source_ycbcr, options.all_frames});
+        if ((reader == nullptr) == (error == image_error::none))
+            std::abort();  // a reader must come with success and only with it
+        if (!reader)
+            return 0;
+        const auto width = uint32_t(reader->width()), height = uint32_t(reader->height());
+        const row_converter converter(reader->samples(), width, options, uint64_t{width} * height);
+        std::vector<uint8_t> samples(reader->row_bytes());
+        std::vector<uint32_t> words(width);
+        bool whole = true;
+        for (uint64_t t = 0; whole && t < uint64_t{height} * reader->frames(); ++t)
+            whole = reader->next_row(samples.data()) == image_error::none &&
+                    converter.convert(samples.data(), words.data());
+        if (whole)
+            reader->finish();
     } catch (const std::bad_alloc&) {
     }
     return 0;

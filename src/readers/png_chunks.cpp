@@ -260,8 +260,9 @@ image_error parse_png(byte_source& source, std::vector<uint8_t> first_bytes, png
         uint8_t stored[4];
         if (const image_error why = in.take(4, stored, unused); why != image_error::none)
             return why;
-        const bool crc_ok = crc_matches(
-            uint32_t(stored[0]) << 24 | uint32_t(stored[1]) << 16 | uint32_t(stored[2]) << 8 | uint32_t(stored[3]), ~crc);
+        const bool crc_ok = crc_matches(uint32_t(stored[0]) << 24 | uint32_t(stored[1]) << 16 |
+                                            uint32_t(stored[2]) << 8 | uint32_t(stored[3]),
+                                        ~crc);
         // An ancillary chunk with a bad CRC may be ignored (5.3); a critical
         // one is a broken file.
         if (!crc_ok && !critical)
