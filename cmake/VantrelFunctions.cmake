@@ -1,5 +1,5 @@
 # vantrel_add_headers(<target> IMAGES <picture>... [COMBINED [NAME <file>]]
-#                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM])
+#                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM] [FRAMES])
 #
 # Converts the pictures (any format vantrel reads) at build time, in the build tree, and
 # gives the results to <target>, which may have been made in another folder
@@ -7,7 +7,7 @@
 # all go into one "data.h", or the file NAME gives. The files are named as
 # vantrel names them, which it tells when the project is configured
 # (vantrel --list-outputs): "logo.png" gives "logo.h", "anim.apng" gives
-# "anim.ah". The FORM:
+# "anim.ah". With FRAMES, every frame of an animation (vantrel --frames). The FORM:
 #   HEADER  headers alone, the data defined in them;
 #   SPLIT   a header of declarations and a C source of definitions
 #           (vantrel --split: logo.h and logo.c);
@@ -31,7 +31,7 @@
 # (host-build.cmake).
 
 function(vantrel_add_headers target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "COMBINED" "BACKGROUND;NAME;FORM" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "COMBINED;FRAMES" "BACKGROUND;NAME;FORM" "IMAGES")
   if(arg_UNPARSED_ARGUMENTS OR arg_KEYWORDS_MISSING_VALUES)
     message(FATAL_ERROR "vantrel_add_headers: unexpected arguments: ${arg_UNPARSED_ARGUMENTS} ${arg_KEYWORDS_MISSING_VALUES}")
   endif()
@@ -47,6 +47,9 @@ function(vantrel_add_headers target)
       message(FATAL_ERROR "vantrel_add_headers: BACKGROUND ${arg_BACKGROUND} is not RRGGBB")
     endif()
     set(options --background ${arg_BACKGROUND})
+  endif()
+  if(arg_FRAMES)
+    list(APPEND options --frames)
   endif()
   if(DEFINED arg_NAME)
     if(NOT arg_COMBINED)

@@ -1,6 +1,7 @@
 #include "header_parser.h"
 
 #include <bit>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -143,8 +144,41 @@ bool header_parser::read_size(std::string_view line, const std::string& name, ui
     return true;
 }
 
-// "const unsigned int <id>[<width x height>] = {", and enough text left for
-// that many words.
+// After "<id>_frames = <count>;": "const unsigned int <id>_delays[<count>] =
+// {", a line of that many delays, "};".
+bool header_parser::read_delays(image_declaration& image)
+{
+    const std::string name = image.id + "_delays";
+    const std::string opening = std::string(array_prefix_) + name + "[" + std::to_string(image.delays.size()) + "] = {";
+    std::string_view line;
+    if (!next_line(line))
+        return false;
+    if (line != opening)
+        return unexpected(line, "missing declaration " + name);
+    if (!next_line(line))
+        return false;
+    for (size_t i = 0; i < image.delays.size(); ++i) {
+        const std::string_view separator = i == 0 ? "\t" : ", ";
+        size_t end = separator.size();
+        while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+            ++end;
+        uint64_t delay = 0;
+        if (!line.starts_with(separator) || !whole_number(line.substr(separator.size(), end - separator.size()), delay) ||
+            delay > UINT32_MAX)
+            return fail("malformed declaration " + name);
+        image.delays[i] = uint32_t(delay);
+        line.remove_prefix(end);
+    }
+    if (!line.empty())
+        return fail("malformed declaration " + name);
+    declared_.insert(name);
+    if (!next_line(line))
+        return false;
+    return line == "};" || fail("malformed declaration " + name);
+}
+
+// "const unsigned int <id>[<width x height>] = {" (after [<frames>] with
+// --frames), and enough text left for that many words.
 bool header_parser::check_array(std::string_view line, const image_declaration& image)
 {
     std::string_view rest = line;
@@ -153,18 +187,24 @@ bool header_parser::check_array(std::string_view line, const image_declaration& 
     rest.remove_prefix(array_prefix_.size());
     if (take_identifier(rest) != image.id)
         return unexpected(line, "missing declaration " + image.id);
+    std::string frames = std::to_string(image.delays.size());
+    frames.insert(frames.begin(), '[');
+    frames.push_back(']');
+    if (!image.delays.empty() && !rest.starts_with(frames))
+        return fail("malformed declaration " + image.id);
+    rest.remove_prefix(image.delays.empty() ? 0 : frames.size());
     uint64_t count = 0;
     if (!rest.starts_with("[") || !rest.ends_with("] = {") || !whole_number(rest.substr(1, rest.size() - 6), count))
         return fail("malformed declaration " + image.id);
     const uint64_t pixels = uint64_t{image.width} * image.height;
-    if (pixels > max_pixels)
+    if (pixels * std::max<uint64_t>(image.delays.size(), 1) > max_pixels)
         return fail("image too large");
     if (count != pixels)
         return fail("array size " + std::to_string(count) + " is not " + std::to_string(image.width) + " x " +
                     std::to_string(image.height));
     // Checked before anything is allocated for the picture, so that a short
     // file claiming a huge one costs nothing.
-    if (text_.bytes_left() / min_word_text < count)
+    if (text_.bytes_left() / min_word_text / std::max<uint64_t>(image.delays.size(), 1) < count)
         return fail("file too short for " + std::to_string(count) + " words");
     declared_.insert(image.id);
     return true;
@@ -193,20 +233,54 @@ bool header_parser::next_image(image_declaration& image)
     if (name.size() < 3 || !name.ends_with("_x") || (name[0] >= '0' && name[0] <= '9'))
         return unexpected(line, "missing declaration of a width");
     image.id = name.substr(0, name.size() - 2);
-    for (const std::string& taken : {image.id, image.id + "_x", image.id + "_y"})
+    image.delays.clear();
+    for (const std::string& taken : {image.id, image.id + "_x", image.id + "_y", image.id + "_frames", image.id + "_delays"})
         if (declared_.count(taken) != 0)
             return fail("repeated declaration " + taken);
     if (!read_size(line, image.id + "_x", image.width) || !next_line(line) ||
-        !read_size(line, image.id + "_y", image.height) || !expect("", "expected a blank line") ||
-        !next_line(line) || !check_array(line, image))
+        !read_size(line, image.id + "_y", image.height) || !next_line(line))
         return false;
-    width_ = image.width;
-    rows_left_ = image.height;
+    if (line.starts_with(std::string(size_prefix) + image.id + "_frames ")) {
+        uint32_t frames = 0;
+        if (!read_size(line, image.id + "_frames", frames))
+            return false;
+        image.delays.resize(frames);
+        if (!read_delays(image) || !next_line(line))
+            return false;
+    }
+    if ((line != "" && !unexpected(line, "expected a blank line")) || !next_line(line) || !check_array(line, image))
+        return false;
+    width_ = image.width, height_ = image.height;
+    animated_ = !image.delays.empty();
+    frames_left_ = animated_ ? uint32_t(image.delays.size()) : 1;
+    rows_left_ = 0;
     return true;
+}
+
+// An animation's "{" before a frame's rows, or "}," after them ("}" after
+// the last frame's).
+bool header_parser::frame_line(bool opening)
+{
+    std::string_view line;
+    if (!next_line(line))
+        return false;
+    if (opening ? line == "{" : line == (frames_left_ == 0 ? "}" : "},"))
+        return true;
+    if (line == "};")
+        return fail(opening ? "too few frames" : "too few rows");
+    return fail(line.starts_with("\t0x") ? "too many rows" : "malformed frame");
 }
 
 bool header_parser::read_row(uint32_t* words)
 {
+    if (rows_left_ == 0) {
+        if (frames_left_ == 0)
+            return fail("too many rows");
+        --frames_left_;
+        rows_left_ = height_;
+        if (animated_ && !frame_line(true))
+            return false;
+    }
     std::string_view line;
     if (!next_line(line))
         return false;
@@ -232,7 +306,7 @@ bool header_parser::read_row(uint32_t* words)
     const std::string_view rest(p, size_t(end - p));
     if (rest == (rows_left_ == 1 ? "" : ",")) {
         --rows_left_;
-        return true;
+        return rows_left_ != 0 || !animated_ || frame_line(false);
     }
     return fail(rest.starts_with(", 0x") ? "too many words in row" : "malformed row");
 }
@@ -243,6 +317,6 @@ bool header_parser::end_image()
     if (!next_line(line))
         return false;
     if (line != "};")
-        return fail(line.starts_with("\t0x") ? "too many rows" : "malformed end of array");
+        return fail(line.starts_with("\t0x") ? "too many rows" : line == "{" ? "too many frames" : "malformed end of array");
     return expect("", "expected a blank line");
 }

@@ -5,7 +5,9 @@
 // CR LF line ends: the banner (with --uint32 followed by the include of
 // <stdint.h> and a blank line), then for each image its two dimensions, a
 // blank line, the array's opening line, one line of words per row and the
-// closing "};" with a blank line after it. Anything else stops the parser
+// closing "};" with a blank line after it. An image made with --frames also
+// declares its frame count and delays after its dimensions, and its array
+// holds each frame's rows between a "{" line and a "}," (the last "}") line. Anything else stops the parser
 // with a message that names the file and the line.
 #ifndef VANTREL_PREVIEW_HEADER_PARSER_H
 #define VANTREL_PREVIEW_HEADER_PARSER_H
@@ -14,6 +16,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "header_text.h"
 #include "text_source.h"
@@ -21,6 +24,8 @@
 struct image_declaration {
     std::string id;
     uint32_t width = 0, height = 0;
+    // With --frames: each frame's delay, in milliseconds. Empty: one picture.
+    std::vector<uint32_t> delays;
 };
 
 class header_parser {
@@ -33,7 +38,8 @@ public:
     // at the end of the file (error() empty) or on an error.
     bool next_image(image_declaration& image);
 
-    // The next row of the current image: its width in words.
+    // The next row of the current image: its width in words. An animation's
+    // rows come a frame after another.
     bool read_row(uint32_t* words);
 
     // The closing lines of the current image's array.
@@ -47,14 +53,17 @@ private:
     bool fail(const std::string& reason);
     bool unexpected(std::string_view line, const std::string& reason);
     bool read_size(std::string_view line, const std::string& name, uint32_t& value);
+    bool read_delays(image_declaration& image);
     bool check_array(std::string_view line, const image_declaration& image);
+    bool frame_line(bool opening);
     bool expect(std::string_view wanted, const char* reason);
 
     text_source& text_;
     const std::string file_;
     std::string error_;
     std::set<std::string, std::less<>> declared_;
-    uint32_t width_ = 0, rows_left_ = 0;
+    uint32_t width_ = 0, height_ = 0, rows_left_ = 0, frames_left_ = 0;
+    bool animated_ = false;
     // "const unsigned int ", or "const uint32_t " after the include of
     // <stdint.h> that opens a header made with --uint32
     std::string_view array_prefix_ = header_text::array_prefix;

@@ -1,6 +1,7 @@
 // vantrel-preview: turns the headers the converter wrote back into PNG
 // pictures, one per image, named after its identifier, in the current
-// directory.
+// directory; an animation's frames each into one of their own, named after
+// the identifier and the frame's index ("anim-0.png", "anim-1.png", ...).
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -24,10 +25,10 @@ bool fail(const std::string& message)
     return false;
 }
 
-// Reads the image's rows and writes them to out as a PNG. The array's end is
-// read too, so that a header cut short or broken anywhere in its picture
-// leaves no PNG.
-bool write_png(FILE* out, header_parser& parser, const image_declaration& image)
+// Reads the rows of the image, or of its next frame, and writes them to out
+// as a PNG. After the last, the array's end is read too, so that a header
+// cut short or broken anywhere in its picture leaves no PNG.
+bool write_png(FILE* out, header_parser& parser, const image_declaration& image, bool last)
 {
     std::vector<uint32_t> words(image.width);
     std::vector<uint8_t> rgb(size_t{3} * image.width);
@@ -41,7 +42,7 @@ bool write_png(FILE* out, header_parser& parser, const image_declaration& image)
         if (!png.write_row(rgb.data()))
             return false;
     }
-    return parser.end_image() && png.finish();
+    return (!last || parser.end_image()) && png.finish();
 }
 
 // What a run has read and written: the headers given, and the pictures
@@ -71,19 +72,25 @@ bool preview(const std::string& file, const std::string& output_dir, run_files& 
         return fail(parser.error());
     image_declaration image;
     while (parser.next_image(image)) {
-        const std::string png = in_directory(output_dir, image.id + ".png");
-        const file_key key = key_of(png);
-        if (!written.ids.insert(image.id).second || among(written.pictures, key))
+        if (!written.ids.insert(image.id).second)
             return fail("duplicate image name " + image.id);
-        progress("Writing %s\n", png.c_str());
-        output_file out;
-        const bool done = !among(written.headers, key) && out.open(png, output_file::binary) &&
-                          write_png(out.stream(), parser, image) && out.commit();
-        written.pictures.push_back(key_of(png));
-        if (!parser.error().empty())
-            return fail(parser.error());
-        if (!done)
-            return fail("can't write file " + png);
+        const size_t frames = std::max<size_t>(image.delays.size(), 1);
+        for (size_t frame = 0; frame < frames; ++frame) {
+            const std::string name = image.delays.empty() ? image.id : image.id + "-" + std::to_string(frame);
+            const std::string png = in_directory(output_dir, name + ".png");
+            const file_key key = key_of(png);
+            if (among(written.pictures, key))
+                return fail("duplicate image name " + name);
+            progress("Writing %s\n", png.c_str());
+            output_file out;
+            const bool done = !among(written.headers, key) && out.open(png, output_file::binary) &&
+                              write_png(out.stream(), parser, image, frame + 1 == frames) && out.commit();
+            written.pictures.push_back(key_of(png));
+            if (!parser.error().empty())
+                return fail(parser.error());
+            if (!done)
+                return fail("can't write file " + png);
+        }
     }
     return parser.error().empty() || fail(parser.error());
 }
@@ -93,7 +100,7 @@ constexpr option_spec options[] = {{"--output-dir", true}, {"--quiet", false}, {
 constexpr program_texts texts = {
     "vantrel-preview", "Usage: %s header.h ...\n",
     "Turns headers that vantrel wrote back into PNG pictures, one per image, named after its\n"
-    "identifier, in the current directory.\n"
+    "identifier, in the current directory (one per frame of an animation: anim-0.png, ...).\n"
     "Options:\n"
     "  --output-dir DIR   write the pictures in DIR\n"
     "  --quiet            print error lines only\n"

@@ -4,7 +4,9 @@
 // gives; a file without a pin fails, and so does a missing corpus.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
+#include <sstream>
 
 #include "test_util.h"
 
@@ -88,6 +90,16 @@ TEST_P(Corpus, GivesItsPinnedResult)
         for (size_t i = 0; i < y.rgba.size(); i += 4)
             packed.push_back(uint32_t(y.rgba[i]) << 24 | uint32_t(y.rgba[i + 1]) << 16 | uint32_t(y.rgba[i]) << 8 | y.rgba[i + 2]);
         EXPECT_EQ(load_file(test_files / GetParam(), {.source_ycbcr = true}).words, packed) << "its own YCbCr";
+    }
+    // Every frame (--frames), where a line "NAME --frames" pins them: a
+    // rendering of the frames one under another, then each one's delay.
+    if (pinned.contains(GetParam() + " --frames")) {
+        std::istringstream line(pinned.at(GetParam() + " --frames"));
+        std::string frames;
+        line >> frames;
+        const read_picture all = load_file(test_files / GetParam(), {.all_frames = true});
+        EXPECT_EQ(all.words, words_of(read_rendering(test_files / frames))) << "every frame";
+        EXPECT_EQ(all.delays, std::vector<uint32_t>(std::istream_iterator<uint32_t>(line), {}));
     }
     // Over a background, a rendering with alpha (PAM) gives what
     // ImageMagick composited (composited/), an opaque one itself.

@@ -18,8 +18,9 @@ namespace {
 // converted on a thread of its own, stored top row first, whose header is
 // longer than the preview reads at once; the BMP suite's good files (both
 // row orders, rows of every padding) and a few PNGs of every colour type and
-// of widths 1 to 9, interlaced among them.
-std::map<std::string, std::vector<uint32_t>> make_pictures(const scratch_dir& dir)
+// of widths 1 to 9, interlaced among them; with frames, an animation's
+// frames too, one under another.
+std::map<std::string, std::vector<uint32_t>> make_pictures(const scratch_dir& dir, bool frames)
 {
     std::map<std::string, std::vector<uint32_t>> pictures;
     const bmp_spec big{.width = 1100, .height = -1024};
@@ -28,36 +29,53 @@ std::map<std::string, std::vector<uint32_t>> make_pictures(const scratch_dir& di
     std::ifstream tsv(fs::path(VANTREL_TEST_FILES) / "expected.tsv");
     for (std::string line; std::getline(tsv, line);) {
         const size_t tab = line.find('\t');
-        const std::string file = line.substr(0, tab);
-        if (!file.starts_with("bmpsuite/g/") && !std::regex_search(file, std::regex("pngsuite/bas.n.c..|s0.i3p0.|tbbn3p08")))
+        std::string file = line.substr(0, tab);
+        const bool animation = frames && file == "gif/gs-disposals-w20.gif --frames";
+        if (!file.starts_with("bmpsuite/g/") && !std::regex_search(file, std::regex("pngsuite/bas.n.c..|s0.i3p0.|tbbn3p08")) &&
+            !animation)
             continue;
+        file.resize(animation ? file.find(' ') : file.size());
         const fs::path from = fs::path(VANTREL_TEST_FILES) / file;
         fs::copy_file(from, dir.path / from.filename());
         // The copy is read-only like the original, which Windows would not let
         // scratch_dir remove.
         fs::permissions(dir.path / from.filename(), fs::perms::owner_write, fs::perm_options::add);
-        pictures[from.filename().string()] = words_of(read_rendering(fs::path(VANTREL_TEST_FILES) / line.substr(tab + 1)));
+        const std::string rendering = line.substr(tab + 1, line.find(' ', tab) - tab - 1);
+        pictures[from.filename().string()] = words_of(read_rendering(fs::path(VANTREL_TEST_FILES) / rendering));
     }
     return pictures;
 }
 
-// "single", "combined" (data.h) or "crlf" (data.h with CR LF line ends).
+// The preview's picture of an image, or of one of its frames.
+std::string picture_name(std::string id, bool frames, int frame)
+{
+    if (frames)
+        id.append("-").append(std::to_string(frame));
+    return id.append(".png");
+}
+
+// "single", "combined" (data.h), "crlf" (data.h with CR LF line ends) or
+// "frames" (data.h with --frames: a picture per frame, a still one's only
+// frame among them).
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RoundTrip, GivesEveryPictureBack)
 {
     scratch_dir dir;
-    const std::map<std::string, std::vector<uint32_t>> pictures = make_pictures(dir);
-    const bool single = GetParam() == "single";
+    const bool single = GetParam() == "single", frames = GetParam() == "frames";
+    const std::map<std::string, std::vector<uint32_t>> pictures = make_pictures(dir, frames);
     std::string files, headers, messages = single ? "" : "Loading data.h\n";
     for (const auto& [file, words] : pictures) {
         const std::string name = file.substr(0, file.size() - 4);
         files += " " + file;
         headers += " " + name + ".h";
-        messages += (single ? "Loading " + name + ".h\n" : "") + "Writing " + c_identifier(name) + ".png\n";
+        messages += single ? "Loading " + name + ".h\n" : "";
+        for (int frame = 0; frame < (file.ends_with(".gif") ? 5 : 1); ++frame)
+            messages += "Writing " + picture_name(c_identifier(name), frames, frame) + "\n";
     }
     const std::string crlf = GetParam() == "crlf" ? " && sed -i 's/$/\\r/' data.h" : "";
-    ASSERT_EQ(run_in(dir.path, (single ? "vantrel" : "vantrel -a") + files + crlf).status, 0);
+    const std::string options = single ? "vantrel" : frames ? "vantrel -a --frames" : "vantrel -a";
+    ASSERT_EQ(run_in(dir.path, options + files + crlf).status, 0);
     const run_result r = run_in(dir.path, "vantrel-preview" + (single ? headers : " data.h"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, messages + "Done\n");
@@ -69,17 +87,22 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
             words_to_rgb(&w, 1, c);
             want.push_back(pack_ycbcr(c[0], c[1], c[2]));
         }
-        const read_picture got = load_file(dir / (c_identifier(file.substr(0, file.size() - 4)) + ".png"));
-        ASSERT_EQ(got.error, image_error::none) << file;
-        EXPECT_EQ(got.words, want) << file;
+        const std::string id = c_identifier(file.substr(0, file.size() - 4));
+        std::vector<uint32_t> got;
+        for (int frame = 0; frame == 0 || (frames && fs::exists(dir / picture_name(id, frames, frame))); ++frame) {
+            const read_picture png = load_file(dir / picture_name(id, frames, frame));
+            ASSERT_EQ(png.error, image_error::none) << file;
+            got.insert(got.end(), png.words.begin(), png.words.end());
+        }
+        EXPECT_EQ(got, want) << file;
     }
 }
 
 // Headers have CR LF line ends on Windows already.
 #ifdef _WIN32
-const auto modes = ::testing::Values("single", "combined");
+const auto modes = ::testing::Values("single", "combined", "frames");
 #else
-const auto modes = ::testing::Values("single", "combined", "crlf");
+const auto modes = ::testing::Values("single", "combined", "crlf", "frames");
 #endif
 INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, modes,
                          [](const auto& p) { return p.param; });

@@ -50,6 +50,33 @@ TEST_F(Cli, SplitFormsLinkWithLtoAndDropUnusedImages)
 #endif
 }
 
+// An animation's frames (--frames) as a program meets them in each form:
+// their count and delays, and the words of the last frame, which come after
+// every other frame's.
+TEST_F(Cli, FramesCompileInEveryForm)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the compilers are the build machine's";
+#else
+    fs::copy_file(VANTREL_TEST_FILES "/gif/gs-disposals-w20.gif", dir_ / "anim.gif");
+    write_file(dir_ / "main.c", std::string("#include <stdio.h>\n#include \"anim.h\"\n"
+                                            "int main(void) { printf(\"%u %u %u %08x\\n\", anim_frames, anim_delays[3], "
+                                            "(unsigned)(sizeof anim / sizeof anim[0]), anim[4][319]); return 0; }\n"));
+    const read_picture frames = load_file(dir_ / "anim.gif", {.all_frames = true});
+    ASSERT_EQ(frames.words.size(), 5u * 320);
+    char want[32];
+    std::snprintf(want, sizeof want, "5 250 5 %08x\n", frames.words.back());
+    for (const std::string form : {"", "--split", "--asm"}) {
+        SCOPED_TRACE(form);
+        ASSERT_EQ(run_in(dir_.path, "vantrel --frames " + form + " anim.gif").status, 0);
+        const run_result built = run_in(dir_.path, std::string(VANTREL_CC) + " -O2 -Wall -Wextra -Wpedantic -Werror main.c" +
+                                                       (form.empty() ? "" : " anim.c") + " -o show");
+        ASSERT_EQ(built.status, 0) << built.output.substr(0, 2000);
+        EXPECT_EQ(run_in(dir_.path, "./show").output, want);
+    }
+#endif
+}
+
 // The assembler data compiled for other processors and object formats:
 // each image's section holds its words in the target's byte order.
 TEST_F(Cli, AssemblerDataHoldsTheWordsInTheTargetsByteOrder)

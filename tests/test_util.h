@@ -210,6 +210,7 @@ struct read_picture {
     image_format format = image_format::bmp;
     int32_t width = 0, height = 0;
     std::vector<uint32_t> words;
+    std::vector<uint32_t> delays;
 };
 
 inline read_picture read_words(byte_source& source, const read_options& options = {},
@@ -219,7 +220,8 @@ inline read_picture read_words(byte_source& source, const read_options& options 
     const auto picture =
         loaded_picture::load(std::make_unique<borrowed_source>(source), options, r.format, r.error, ring_bytes);
     EXPECT_EQ(picture == nullptr, r.error != image_error::none);
-    for (int32_t t = 0; picture && t < picture->height(); ++t) {
+    // An animation's frames (read_options::all_frames) one under another.
+    for (int32_t t = 0; picture && t < picture->rows(); ++t) {
         const uint32_t* row = picture->row(t);
         if (!row) {
             r.error = picture->error();
@@ -230,7 +232,7 @@ inline read_picture read_words(byte_source& source, const read_options& options 
         r.words.insert(r.words.end(), row, row + picture->width());
     }
     if (picture)
-        r.width = picture->width(), r.height = picture->height();
+        r.width = picture->width(), r.height = picture->rows(), r.delays = picture->delays();
     return r;
 }
 

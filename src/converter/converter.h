@@ -3,6 +3,7 @@
 #ifndef VANTREL_CONVERTER_H
 #define VANTREL_CONVERTER_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -58,6 +59,7 @@ struct assembler_image {
     std::string id;
     int32_t width = 0, height = 0;
     uint64_t offset = 0, bytes = 0;  // where its words are in the files
+    std::vector<uint32_t> delays{};  // with --frames (picture_rows)
 };
 struct word_files {
     text_sink* little = nullptr;  // the files' buffers (text_sink.h), written on threads of their own
@@ -78,6 +80,17 @@ std::string content_hash(const word_files& words);
 struct picture_rows {
     int32_t width = 0, height = 0;
     std::function<const uint32_t*(int32_t t)> row;
+    // With --frames, each frame's delay in milliseconds (one frame of 0
+    // for a still picture): the declarations then say how many frames
+    // there are and their delays, and the array has a row of height x
+    // width words for each frame, whose rows come one frame after another.
+    // Empty: one picture, declared as ever.
+    std::vector<uint32_t> delays{};
+
+    uint64_t frames() const { return delays.empty() ? 1 : delays.size(); }
+    // The words of each frame, and of them all.
+    uint64_t frame_words() const { return uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0)); }
+    uint64_t words() const { return frame_words() * frames(); }
 };
 
 // Cuts name, a header name, to the image name ("logo.h" becomes "logo"),

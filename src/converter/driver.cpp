@@ -82,9 +82,12 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
     return picture;
 }
 
-picture_rows rows_of(loaded_picture& picture)
+picture_rows rows_of(loaded_picture& picture, bool all_frames)
 {
-    return {picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
+    picture_rows rows{picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
+    if (all_frames)
+        rows.delays = picture.delays();
+    return rows;
 }
 
 // An image of data.h whose text may not all be written yet, and the
@@ -110,6 +113,7 @@ struct data_file {
     text_sink& sink;
     word_files* words = nullptr;  // the assembler form's
     bool uint32_words = false;
+    bool all_frames = false;
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -156,13 +160,13 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
             return fail(error_line(loaded.error, format, path));
         // A repeated identifier would make data.h fail to compile.
         const std::string& id = planned.id;
-        const std::array<std::string, 3> ids = {id, id + "_x", id + "_y"};
+        const std::array<std::string, 5> ids = {id, id + "_x", id + "_y", id + "_frames", id + "_delays"};
         if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return data.declared.count(s) != 0; }))
             return fail(picture_error(path, "duplicate image name " + id));
         data.declared.insert(ids.begin(), ids.end());
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
-        const picture_rows rows = rows_of(*picture);
+        const picture_rows rows = rows_of(*picture, data.all_frames);
         const bool written = data.form == data_form::assembler
                                  ? write_assembler_data(planned.name, rows, *data.words)
                                  : write_declarations(data.sink, planned.name, rows, data.uint32_words);
@@ -192,7 +196,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     progress("Writing %s\n", names.header.c_str());
     if (settings.form != data_form::header)
         progress("Writing %s\n", names.source.c_str());
-    const picture_rows rows = rows_of(*picture);
+    const picture_rows rows = rows_of(*picture, settings.read.all_frames);
     std::string name = planned.name + ".h";
     bool written = false;
     word_files* words = nullptr;
@@ -207,7 +211,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
         break;
     case data_form::assembler:
         progress("Writing %s\n", planned.name.c_str());
-        words = &out.words(uint64_t(rows.width) * uint64_t(rows.height) * 4);
+        words = &out.words(rows.words() * 4);
         written = write_assembler_data(planned.name, rows, *words);
         break;
     }
@@ -269,7 +273,8 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     text_sink& sink = words ? *words->little : *text;
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
-    data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words};
+    data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words,
+                   settings.read.all_frames};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

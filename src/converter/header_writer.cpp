@@ -20,29 +20,51 @@ bool make_header(FILE* out, bool uint32_words)
     return write_text(out, banner) && (!uint32_words || write_text(out, std::string(uint32_include) + "\n\n"));
 }
 
+std::string delay_list(const picture_rows& image)
+{
+    std::string list;
+    for (const uint32_t delay : image.delays)
+        list += (list.empty() ? "\t" : ", ") + std::to_string(delay);
+    return list;
+}
+
 bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image, bool uint32_words)
 {
     const std::string id = c_identifier(name);
+    const std::string word_type(uint32_words ? uint32_array_prefix : array_prefix);
 
     // The array size is the 32-bit product, whatever its sign: the reader
     // never yields a record where that matters, but a record of width or
     // height 0 still gets a declaration that agrees with its contents.
-    const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
+    const auto size = static_cast<int32_t>(image.frame_words());
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    const bool animated = !image.delays.empty();
+    const std::string frames = std::to_string(image.frames());
     sink.text(std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n");
-    sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n\n");
-    sink.text(std::string(uint32_words ? uint32_array_prefix : array_prefix) + id + "[" + std::to_string(size) + "] = {\n");
+    sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n");
+    if (animated) {
+        sink.text(std::string(size_prefix) + id + "_frames = " + frames + ";\n");
+        sink.text(word_type + id + "_delays[" + frames + "] = {\n" + delay_list(image) + "\n};\n");
+    }
+    sink.text("\n" + word_type + id + (animated ? "[" + frames + "]" : "") + "[" + std::to_string(size) + "] = {\n");
 
-    for (size_t row = 0; row < rows && sink.ok(); ++row) {
-        const uint32_t* words = image.row(static_cast<int32_t>(row));
-        if (!words)
-            return false;
-        if (width > 0) {
-            sink.first_word(words[0]);
-            sink.words(words + 1, width - 1);
+    int32_t t = 0;
+    for (uint64_t frame = 0; frame < image.frames(); ++frame) {
+        if (animated)
+            sink.text("{\n");
+        for (size_t row = 0; row < rows && sink.ok(); ++row) {
+            const uint32_t* words = image.row(t++);
+            if (!words)
+                return false;
+            if (width > 0) {
+                sink.first_word(words[0]);
+                sink.words(words + 1, width - 1);
+            }
+            sink.text(row + 1 == rows ? "\n" : ",\n");
         }
-        sink.text(row + 1 == rows ? "\n" : ",\n");
+        if (animated)
+            sink.text(frame + 1 == image.frames() ? "}\n" : "},\n");
     }
     sink.text("};\n\n");
     return sink.ok();
@@ -50,8 +72,8 @@ bool write_declarations(text_sink& sink, const std::string& name, const picture_
 
 bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uint32_words)
 {
-    const uint64_t pixels = uint64_t(std::max(image.width, 0)) * uint64_t(std::max(image.height, 0));
-    text_sink sink(out, pixels * 12 + 2 * uint64_t(std::max(image.height, 0)) + 3 * name.size() + 128);
+    const uint64_t rows = uint64_t(std::max(image.height, 0)) * image.frames();
+    text_sink sink(out, image.words() * 12 + 2 * rows + 3 * name.size() + 12 * image.delays.size() + 128);
     name.resize(image_name(name).size());
     progress("Writing %s\n", name.c_str());
     return write_declarations(sink, name, image, uint32_words) && sink.flush() && std::fflush(out) == 0;

@@ -12,7 +12,7 @@ namespace {
 constexpr option_spec options[] = {
     {"--output-dir", true},     {"--background", true},    {"--split", false},   {"--asm", false},
     {"--uint32", false},        {"--name", true},          {"--memory-limit", true}, {"--source-ycbcr", false},
-    {"--quiet", false},         {"--list-outputs", false}, {"--help", false},    {"--version", false}};
+    {"--frames", false},        {"--quiet", false},         {"--list-outputs", false}, {"--help", false},    {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -27,6 +27,7 @@ constexpr program_texts texts = {
     "  --asm                 as --split, the words in binary files (logo.<hash>.le.bin, .be.bin)\n"
     "                        that logo.c pulls in as assembler data, for GCC and Clang\n"
     "  --source-ycbcr        a YCbCr JPEG's own luma and chroma, not its RGB converted back\n"
+    "  --frames              every frame of an animation (GIF, WebP) and its delay, not the first\n"
     "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
     "  --name FILE.h         with -a: write FILE.h instead of data.h\n"
     "  --memory-limit MIB    hold at most MIB MiB of pictures (default 1024)\n"
@@ -89,6 +90,7 @@ bool run(int argc, char** argv)
     settings.list = line.options.contains("--list-outputs");
     settings.uint32_words = line.options.contains("--uint32");
     settings.read.source_ycbcr = line.options.contains("--source-ycbcr");
+    settings.read.all_frames = line.options.contains("--frames");
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;

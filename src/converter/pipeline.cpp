@@ -34,11 +34,12 @@ std::unique_ptr<loaded_picture> loaded_picture::start(std::unique_ptr<byte_sourc
     p->budget_ = std::make_unique<memory_budget>(options.memory_limit);
     p->reader_ =
         open_image(*p->source_, format, error,
-                   {options.budget ? options.budget : p->budget_.get(), &p->stop_, options.source_ycbcr});
+                   {options.budget ? options.budget : p->budget_.get(), &p->stop_, options.source_ycbcr, options.all_frames});
     if (!p->reader_)
         return nullptr;
     const image_reader& reader = *p->reader_;
-    const auto width = size_t(reader.width()), height = size_t(reader.height()), row_bytes = reader.row_bytes();
+    // An animation's frames come one after the other, as rows of one tall picture.
+    const auto width = size_t(reader.width()), height = size_t(p->rows()), row_bytes = reader.row_bytes();
     p->converter_ =
         std::make_unique<row_converter>(reader.samples(), uint32_t(width), options, uint64_t{width} * height);
     if (uint64_t{width} * height < uint64_t{VANTREL_BACKGROUND_PIXELS}) {
@@ -100,7 +101,7 @@ bool loaded_picture::start_reading()
 
 image_error loaded_picture::read_whole()
 {
-    const auto width = size_t(reader_->width()), height = size_t(reader_->height());
+    const auto width = size_t(reader_->width()), height = size_t(rows());
     words_.resize(width * height);
     std::vector<uint8_t> samples(reader_->row_bytes());
     for (size_t t = 0; t < height; ++t) {
@@ -122,7 +123,7 @@ void loaded_picture::read_rows()
     // out: every exchange wakes the other thread, which costs more than a
     // row takes to convert.
     constexpr uint32_t batch = 32;
-    const auto height = uint32_t(reader_->height());
+    const auto height = uint32_t(rows());
     uint32_t read = 0, published = 0, free_slots = 0;
     const auto publish = [&] {
         const uint32_t taken = progress_.update([&](progress& s) { return s.read = read, s.taken; });
@@ -186,7 +187,7 @@ uint32_t* loaded_picture::words_of(uint32_t t)
 // thread has put it there; converted unless that thread did.
 const uint32_t* loaded_picture::next_words(uint32_t t)
 {
-    const auto last = uint32_t(reader_->height()) - 1;
+    const auto last = uint32_t(rows()) - 1;
     if (!thread_.joinable()) {
         image_error why = reader_->next_row(samples_of(t));
         if (why == image_error::none && t == last)
@@ -227,7 +228,7 @@ loaded_picture::~loaded_picture()
 
 const uint32_t* loaded_picture::row(int32_t t)
 {
-    if (t < 0 || t >= height() || uint32_t(t) != next_ || error_ != image_error::none)
+    if (t < 0 || t >= rows() || uint32_t(t) != next_ || error_ != image_error::none)
         return nullptr;
     if (whole_)
         return words_.data() + size_t(next_++) * size_t(reader_->width());
@@ -295,7 +296,7 @@ picture_queue::entry picture_queue::load(size_t i) const
     }
     // A big picture holds its ring, a small one its words.
     if (e.picture)
-        e.bytes = std::min(size_t(e.picture->width()) * size_t(e.picture->height()) * sizeof(uint32_t),
+        e.bytes = std::min(size_t(e.picture->width()) * size_t(e.picture->rows()) * sizeof(uint32_t),
                            loaded_picture::default_ring_bytes);
     return e;
 }

@@ -44,8 +44,13 @@ public:
 
     int32_t width() const { return reader_->width(); }
     int32_t height() const { return reader_->height(); }
+    // With every frame asked for, an animation's frames and their delays
+    // (image_reader::frames); their rows come one frame after another.
+    uint32_t frames() const { return reader_->frames(); }
+    const std::vector<uint32_t>& delays() const { return reader_->delays(); }
+    int32_t rows() const { return static_cast<int32_t>(int64_t{height()} * frames()); }
 
-    // The words of row t, left to right; null if reading failed first, and
+    // The words of row t (of rows()), left to right; null if reading failed first, and
     // error() then says why. Rows are asked for in order, top row first,
     // and each pointer serves until the next call. The last row comes only
     // once the reader's final checks have passed.

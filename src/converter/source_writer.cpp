@@ -109,9 +109,16 @@ std::string source_name(std::string_view header)
 std::string extern_declarations(const std::string& name, const picture_rows& image, bool uint32_words)
 {
     const std::string id = c_identifier(name);
-    const auto size = static_cast<int32_t>(int64_t{image.width} * int64_t{image.height});
-    return "extern " + std::string(size_prefix) + id + "_x;\nextern " + std::string(size_prefix) + id + "_y;\nextern " +
-           std::string(uint32_words ? uint32_array_prefix : array_prefix) + id + "[" + std::to_string(size) + "];\n";
+    const std::string word_type(uint32_words ? uint32_array_prefix : array_prefix);
+    const auto size = static_cast<int32_t>(image.frame_words());
+    const std::string frames = std::to_string(image.frames());
+    std::string text = "extern " + std::string(size_prefix) + id + "_x;\nextern " + std::string(size_prefix) + id + "_y;\n";
+    if (!image.delays.empty())
+        text += "extern " + std::string(size_prefix) + id + "_frames;\nextern " + word_type + id + "_delays[" + frames +
+                "];\nextern " + word_type + id + "[" + frames + "]";
+    else
+        text += "extern " + word_type + id;
+    return text + "[" + std::to_string(size) + "];\n";
 }
 
 bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations,
@@ -175,9 +182,9 @@ std::string content_hash(const word_files& words)
 bool write_assembler_data(const std::string& name, const picture_rows& image, word_files& words)
 {
     const size_t width = image.width > 0 ? static_cast<size_t>(image.width) : 0;
-    const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
+    const size_t rows = image.height > 0 ? static_cast<size_t>(uint64_t(image.height) * image.frames()) : 0;
     const uint64_t bytes = uint64_t{width} * rows * 4;
-    words.images.push_back({c_identifier(name), image.width, image.height, words.size, bytes});
+    words.images.push_back({c_identifier(name), image.width, image.height, words.size, bytes, image.delays});
     // The words of each row, as the processor holds them and with their
     // bytes the other way round.
     std::vector<uint32_t> swapped(width);
@@ -211,6 +218,14 @@ std::string assembler_source(const word_files& words, std::string_view stem)
                 std::to_string(image.bytes) + ")\n";
         for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
             text += "\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n";
+        if (!image.delays.empty()) {
+            text += "\tVANTREL_OBJECT(" + id + "_frames, 2) \"\\t.short " + std::to_string(image.delays.size()) +
+                    "\\n\"\n\t\"\\t.balign 4\\n\" VANTREL_OBJECT(" + id + "_delays, " +
+                    std::to_string(image.delays.size() * 4) + ")";
+            for (const uint32_t delay : image.delays)
+                text += " \"\\t.long " + std::to_string(delay) + "\\n\"";
+            text += "\n";
+        }
         text += "\tVANTREL_END);\n\n";
     }
     return text;

@@ -122,6 +122,8 @@ std::unique_ptr<image_reader> open_gif(byte_source& source, std::vector<uint8_t>
                                        const read_limits& limits)
 {
     (void)head;  // read again through giflib's reads, a block at a time
+    if (limits.all_frames)
+        return open_gif_frames(source, error, limits);
     auto in = std::make_unique<gif_input>();
     gif_ptr gif = open_gif_file(source, *in, error);
     if (!gif)

@@ -51,4 +51,7 @@ bool read_gif_extension(GifFileType* gif, gif_control& control);
 // takes the first frame's. False with giflib's error set on failure.
 bool read_gif_frame(GifFileType* gif);
 
+// Every frame, composited (read_limits::all_frames).
+std::unique_ptr<image_reader> open_gif_frames(byte_source& source, image_error& error, const read_limits& limits);
+
 #endif

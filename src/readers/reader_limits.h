@@ -50,4 +50,23 @@ constexpr image_error check_frames(uint64_t width, uint64_t height, uint64_t fra
                : image_error::none;
 }
 
+// Memory taken from a run's budget (read_limits::memory), given back when
+// the holder goes, however it goes.
+class held_memory {
+public:
+    held_memory() = default;
+    held_memory(memory_budget* budget, uint64_t bytes) : budget_(budget), bytes_(budget ? bytes : 0) {}
+    held_memory(held_memory&& other) noexcept : budget_(other.budget_), bytes_(other.bytes_) { other.bytes_ = 0; }
+    held_memory& operator=(held_memory&&) = delete;
+    ~held_memory()
+    {
+        if (budget_)
+            budget_->give(bytes_);
+    }
+
+private:
+    memory_budget* budget_ = nullptr;
+    uint64_t bytes_ = 0;
+};
+
 #endif
