@@ -42,10 +42,12 @@ constexpr image_error check_size(uint64_t width, uint64_t height)
 
 // too_large unless an animation of frames frames of width x height has at
 // most 65535 of them (their count is declared unsigned short) and at most
-// as many words in all as one array may hold.
+// as many words in all as one array may hold (max_pixels, which the fuzz
+// build lowers, so that an animation of tiny frames on a big canvas does
+// not spend its run reading thousands of them).
 constexpr image_error check_frames(uint64_t width, uint64_t height, uint64_t frames)
 {
-    return frames > uint64_t(header_text::max_dimension) || width * height * frames > header_text::max_pixels
+    return frames > uint64_t(header_text::max_dimension) || width * height * frames > max_pixels
                ? image_error::too_large
                : image_error::none;
 }
