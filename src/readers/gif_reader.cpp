@@ -18,8 +18,8 @@ class gif_rows final : public image_reader {
 public:
     gif_rows(std::unique_ptr<gif_input> in, gif_ptr gif, uint32_t width, uint32_t height, int transparent,
              const read_limits& limits)
-        : image_reader(image_format::gif, int32_t(width), int32_t(height), rgba()), in_(std::move(in)),
-          gif_(std::move(gif)), transparent_(transparent), limits_(limits)
+        : image_reader(image_format::gif, int32_t(width), int32_t(height), layout(*gif, transparent)),
+          in_(std::move(in)), gif_(std::move(gif)), transparent_(transparent), limits_(limits)
     {
         const GifImageDesc& d = gif_->Image;
         const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif_->SColorMap;
@@ -37,6 +37,12 @@ public:
 
     image_error next_row(uint8_t* row) override
     {
+        // A frame that fills the screen, row by row: its indices are the
+        // row, which the converter looks up in the palette.
+        if (samples().packing == sample_layout::kind::indices) {
+            ++next_;
+            return DGifGetLine(gif_.get(), row, int(frame_w_)) == GIF_OK ? image_error::none : failure();
+        }
         std::memset(row, 0, row_bytes());
         const uint32_t y = next_++;
         if (y < top_ || y - top_ >= frame_h_)
@@ -63,9 +69,25 @@ public:
     image_error finish() override { return image_error::none; }
 
 private:
-    static sample_layout rgba()
+    // The frame's indices, with its palette (the transparent entry black
+    // and transparent, as the screen under it), where the frame covers the
+    // whole screen and comes in order; else the screen's RGBA.
+    static sample_layout layout(const GifFileType& gif, int transparent)
     {
         sample_layout l;
+        const GifImageDesc& d = gif.Image;
+        if (!d.Interlace && d.Left == 0 && d.Top == 0 && d.Width == gif.SWidth && d.Height == gif.SHeight) {
+            const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif.SColorMap;
+            l.packing = sample_layout::kind::indices;
+            l.palette_size = uint32_t(std::clamp(map->ColorCount, 0, 256));
+            for (uint32_t i = 0; i < l.palette_size; ++i) {
+                const GifColorType& c = map->Colors[i];
+                const bool clear = int(i) == transparent;
+                l.palette[4 * i] = clear ? 0 : c.Red, l.palette[4 * i + 1] = clear ? 0 : c.Green;
+                l.palette[4 * i + 2] = clear ? 0 : c.Blue, l.palette[4 * i + 3] = clear ? 0 : 255;
+            }
+            return l;
+        }
         l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
         return l;
     }
