@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "byte_layouts.h"
 #include "colour.h"
 #include "row_converter.h"
 #include "ycbcr_model.h"
@@ -97,6 +100,44 @@ TEST(Conversion, ModelsGiveTheStandardsValuesAndComeBack)
                 }
         EXPECT_LE(worst, model.limited ? 2 : 1);
     }
+}
+
+// Every layout's bytes, odd sizes among them, against tests/files/layouts'
+// table, computed apart with exact fractions: each picture's rows given to
+// the encoder as a run gives them, its chroma planes after the last.
+TEST(Conversion, LayoutsGiveTheirPinnedBytes)
+{
+    std::ifstream tsv(std::string(VANTREL_TEST_FILES) + "/layouts/expected.tsv");
+    int checked = 0;
+    for (std::string line; std::getline(tsv, line);) {
+        if (line.starts_with("#"))
+            continue;
+        std::istringstream fields(line);
+        uint32_t width = 0, height = 0;
+        fields >> width >> height;
+        std::vector<uint32_t> pixels(size_t{width} * height);
+        for (uint32_t& p : pixels)
+            fields >> std::hex >> p;
+        std::string matrix, range, name;
+        fields >> matrix >> range >> name;
+        ycbcr_model model;
+        byte_layout layout{};
+        ASSERT_TRUE(parse_matrix(matrix, model) && parse_range(range, model) && parse_layout(name, layout)) << line;
+        std::vector<uint8_t> want, got;
+        for (unsigned byte = 0; fields >> std::hex >> byte;)
+            want.push_back(uint8_t(byte));
+        layout_encoder encoder(layout, model, width, height);
+        for (uint32_t y = 0; y < height; ++y) {
+            const std::vector<uint8_t>& row = encoder.row(&pixels[size_t{y} * width]);
+            got.insert(got.end(), row.begin(), row.end());
+        }
+        const std::vector<uint8_t>& chroma = encoder.finish();
+        got.insert(got.end(), chroma.begin(), chroma.end());
+        EXPECT_EQ(got, want) << name << " " << width << " x " << height;
+        EXPECT_EQ(encoder.geometry().bytes, want.size()) << name;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 27);
 }
 
 }  // namespace

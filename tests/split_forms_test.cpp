@@ -4,6 +4,7 @@
 // modes and with symbols that carry a leading underscore; the assembler
 // data, compiled for other processors, holding the words in each one's
 // byte order; and where int has 16 bits.
+#include "byte_layouts.h"
 #include "transcript.h"
 
 namespace {
@@ -73,6 +74,45 @@ TEST_F(Cli, FramesCompileInEveryForm)
                                                        (form.empty() ? "" : " anim.c") + " -o show");
         ASSERT_EQ(built.status, 0) << built.output.substr(0, 2000);
         EXPECT_EQ(run_in(dir_.path, "./show").output, want);
+    }
+#endif
+}
+
+// A layout's bytes (--layout) are in memory order: the split form's array,
+// compiled for the build machine and for a big-endian processor, holds the
+// same bytes on both, those the encoder gives, and a program finds its
+// planes where the declarations say.
+TEST_F(Cli, LayoutBytesAreTheSameOnEveryTarget)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the compilers are the build machine's";
+#else
+    write_file(dir_ / "a.bmp", make_bmp(odd));
+    std::vector<uint32_t> colours;
+    for (const rgb& p : pixels_of(odd))
+        colours.push_back(uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b);
+    layout_encoder encoder(byte_layout::nv12, ycbcr_model{}, uint32_t(odd.width), uint32_t(std::abs(odd.height)));
+    std::string want;
+    for (size_t y = 0; y < size_t(std::abs(odd.height)); ++y) {
+        const std::vector<uint8_t>& row = encoder.row(&colours[y * size_t(odd.width)]);
+        want.append(row.begin(), row.end());
+    }
+    want.append(encoder.finish().begin(), encoder.finish().end());
+    ASSERT_EQ(run_in(dir_.path, "vantrel --split --layout nv12 a.bmp").status, 0);
+    write_file(dir_ / "main.c", std::string("#include <stdio.h>\n#include \"a.h\"\n"
+                                            "int main(void) { printf(\"%u %lu %02x %02x\\n\", (unsigned)sizeof a, a_chroma_stride, "
+                                            "a[a_cb_offset + a_chroma_stride], a[a_cr_offset]); return 0; }\n"));
+    ASSERT_EQ(run_in(dir_.path, std::string(VANTREL_CC) + " -Wall -Wextra -Werror -o show main.c a.c").status, 0);
+    char shown[64];
+    std::snprintf(shown, sizeof shown, "%zu 6 %02x %02x\n", want.size(), uint8_t(want[15 + 6]), uint8_t(want[16]));
+    EXPECT_EQ(run_in(dir_.path, "./show").output, shown);
+    for (const std::string prefix : {"", "powerpc-linux-gnu-"}) {
+        if (run_in(dir_.path, "command -v " + prefix + "gcc").status != 0)
+            continue;  // CI installs it
+        SCOPED_TRACE(prefix);
+        ASSERT_EQ(run_in(dir_.path, prefix + "gcc -O2 -fdata-sections -c a.c -o a.o && " + prefix +
+                                        "objcopy -O binary --only-section=.rodata.a a.o a.bin").status, 0);
+        EXPECT_EQ(read_file(dir_ / "a.bin"), want);
     }
 #endif
 }

@@ -14,6 +14,7 @@
 
 #include "header_text.h"
 #include "row_converter.h"
+#include "byte_layouts.h"
 #include "ycbcr_model.h"
 
 // The header name of a file argument: its last three characters replaced by
@@ -134,6 +135,20 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
 // assembler form, what the images' data needs from the compiler.
 bool make_source_prologue(FILE* out, std::string_view header_file, data_form form, std::string_view note = {});
 
+// A layout's bytes (byte_layouts.h): the line that names the layout and the
+// model ("// NV12 bytes: BT.601, full range" and a blank line), the names an
+// image's declarations take besides its own, _x, _y, _frames and _delays,
+// its definitions from rows of colours (read_options::rgb), and their
+// extern declarations.
+std::string layout_note(byte_layout layout, const ycbcr_model& model);
+std::vector<std::string> layout_names(const std::string& id, byte_layout layout);
+bool write_layout_declarations(text_sink& sink, const std::string& name, const picture_rows& image, byte_layout layout,
+                               const ycbcr_model& model);
+std::string extern_layout_declarations(const std::string& name, const picture_rows& image, byte_layout layout);
+// As make_data, for a layout's bytes.
+bool make_layout_data(FILE* out, std::string& name, const picture_rows& image, byte_layout layout,
+                      const ycbcr_model& model);
+
 // Single-file mode: converts each file into a header beside it.
 // Combined mode: converts every file into "data.h" in the current directory.
 // Both check the run's names first (output_plan.h), print their progress
@@ -148,11 +163,17 @@ struct run_settings {
     // The words' model (--matrix, --range), in place of their historical
     // arithmetic; the pictures are then read as RGB (read_options::rgb).
     std::optional<ycbcr_model> model;
+    // Bytes in this layout (--layout) rather than words, by the model (by
+    // default BT.601, full range).
+    std::optional<byte_layout> layout;
     read_options read;
 
-    // The line that names the model in the files that hold words, or "".
+    // The line that names the model, and the layout, in the files that hold
+    // the data, or "".
     std::string model_line() const
     {
+        if (layout)
+            return layout_note(*layout, model.value_or(ycbcr_model{}));
         return model ? std::string(header_text::model_note) + model->name() + "\n\n" : std::string();
     }
     bool list = false;

@@ -128,6 +128,7 @@ struct data_file {
     bool uint32_words = false;
     bool all_frames = false;
     std::optional<ycbcr_model> model{};
+    std::optional<byte_layout> layout{};
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -174,17 +175,22 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
             return fail(error_line(loaded.error, format, path));
         // A repeated identifier would make data.h fail to compile.
         const std::string& id = planned.id;
-        const std::array<std::string, 5> ids = {id, id + "_x", id + "_y", id + "_frames", id + "_delays"};
+        std::vector<std::string> ids = {id, id + "_x", id + "_y", id + "_frames", id + "_delays"};
+        if (data.layout)
+            for (std::string& more : layout_names(id, *data.layout))
+                ids.push_back(std::move(more));
         if (std::any_of(ids.begin(), ids.end(), [&](const std::string& s) { return data.declared.count(s) != 0; }))
             return fail(picture_error(path, "duplicate image name " + id));
         data.declared.insert(ids.begin(), ids.end());
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
-        const picture_rows rows = rows_of(*picture, data.all_frames, data.model);
-        const bool written = data.form == data_form::assembler
-                                 ? write_assembler_data(planned.name, rows, *data.words)
-                                 : write_declarations(data.sink, planned.name, rows, data.uint32_words);
-        p.declarations = extern_declarations(planned.name, rows, data.uint32_words);
+        const picture_rows rows = rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model);
+        const bool written =
+            data.layout ? write_layout_declarations(data.sink, planned.name, rows, *data.layout, data.model.value_or(ycbcr_model{}))
+            : data.form == data_form::assembler ? write_assembler_data(planned.name, rows, *data.words)
+                                                : write_declarations(data.sink, planned.name, rows, data.uint32_words);
+        p.declarations = data.layout ? extern_layout_declarations(planned.name, rows, *data.layout)
+                                     : extern_declarations(planned.name, rows, data.uint32_words);
         if (picture->error() != image_error::none)
             return fail(error_line(picture->error(), format, path));  // the rest of the picture could not be read
         p.failed = !written;  // which image a failed write hit shows once all writes are done
@@ -210,18 +216,23 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     progress("Writing %s\n", names.header.c_str());
     if (settings.form != data_form::header)
         progress("Writing %s\n", names.source.c_str());
-    const picture_rows rows = rows_of(*picture, settings.read.all_frames, settings.model);
+    const picture_rows rows =
+        rows_of(*picture, settings.read.all_frames, settings.layout ? std::nullopt : settings.model);
     std::string name = planned.name + ".h";
+    const ycbcr_model model = settings.model.value_or(ycbcr_model{});
+    const auto data = [&](FILE* to) {
+        return settings.layout ? make_layout_data(to, name, rows, *settings.layout, model)
+                               : make_data(to, name, rows, settings.uint32_words);
+    };
     bool written = false;
     word_files* words = nullptr;
     switch (settings.form) {
     case data_form::header:
-        written = make_header(out.definitions(), settings.uint32_words, settings.model_line()) &&
-                  make_data(out.definitions(), name, rows, settings.uint32_words);
+        written = make_header(out.definitions(), settings.uint32_words, settings.model_line()) && data(out.definitions());
         break;
     case data_form::split:
         written = make_source_prologue(out.definitions(), names.header, settings.form, settings.model_line()) &&
-                  make_data(out.definitions(), name, rows, settings.uint32_words);
+                  data(out.definitions());
         break;
     case data_form::assembler:
         progress("Writing %s\n", planned.name.c_str());
@@ -235,7 +246,8 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
         return cant_write(names.stem + (words->little->ok() ? ".be.bin" : ".le.bin"));
     if (!written)
         return cant_write(out.definitions_path());
-    const std::string failed = out.commit(extern_declarations(planned.name, rows, settings.uint32_words));
+    const std::string failed = out.commit(settings.layout ? extern_layout_declarations(planned.name, rows, *settings.layout)
+                                                          : extern_declarations(planned.name, rows, settings.uint32_words));
     return failed.empty() || cant_write(failed);
 }
 
@@ -288,7 +300,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
     data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words,
-                   settings.read.all_frames, settings.model};
+                   settings.read.all_frames, settings.model, settings.layout};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

@@ -79,3 +79,13 @@ bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uin
     progress("Writing %s\n", name.c_str());
     return write_declarations(sink, name, image, uint32_words) && sink.flush() && std::fflush(out) == 0;
 }
+
+bool make_layout_data(FILE* out, std::string& name, const picture_rows& image, byte_layout layout,
+                      const ycbcr_model& model)
+{
+    const uint64_t rows = uint64_t(std::max(image.height, 0)) * image.frames();
+    text_sink sink(out, image.words() * 12 + 2 * rows + 3 * name.size() + 12 * image.delays.size() + 512);
+    name.resize(image_name(name).size());
+    progress("Writing %s\n", name.c_str());
+    return write_layout_declarations(sink, name, image, layout, model) && sink.flush() && std::fflush(out) == 0;
+}

@@ -12,7 +12,7 @@ namespace {
 constexpr option_spec options[] = {
     {"--output-dir", true},     {"--background", true},    {"--split", false},   {"--asm", false},
     {"--uint32", false},        {"--name", true},          {"--memory-limit", true}, {"--source-ycbcr", false},
-    {"--frames", false},        {"--matrix", true},        {"--range", true},    {"--quiet", false},         {"--list-outputs", false}, {"--help", false},    {"--version", false}};
+    {"--frames", false},        {"--matrix", true},        {"--range", true},    {"--layout", true},    {"--quiet", false},         {"--list-outputs", false}, {"--help", false},    {"--version", false}};
 
 constexpr program_texts texts = {
     "vantrel", "Usage: %s file.bmp ...\n",
@@ -28,6 +28,8 @@ constexpr program_texts texts = {
     "                        that logo.c pulls in as assembler data, for GCC and Clang\n"
     "  --source-ycbcr        a YCbCr JPEG's own luma and chroma, not its RGB converted back\n"
     "  --frames              every frame of an animation (GIF, WebP) and its delay, not the first\n"
+    "  --layout L            bytes in memory order: yuyv, uyvy, yvyu, vyuy (4:2:2), nv12, nv21,\n"
+    "                        i420, yv12 (4:2:0) or yuv444\n"
     "  --matrix bt601|bt709  the words by these coefficients, exactly and rounded (default bt601)\n"
     "  --range full|limited  the words in full range or limited (16-235, 16-240) (default full)\n"
     "  --uint32              uint32_t words, for targets whose int has 16 bits (AVR, MSP430)\n"
@@ -94,6 +96,15 @@ bool run(int argc, char** argv)
     settings.read.source_ycbcr = line.options.contains("--source-ycbcr");
     settings.read.all_frames = line.options.contains("--frames");
     const auto matrix = line.options.find("--matrix"), range = line.options.find("--range");
+    if (const auto layout = line.options.find("--layout"); layout != line.options.end()) {
+        if (!parse_layout(layout->second, settings.layout.emplace()))
+            return std::printf("error: wrong value for --layout: %s\n", layout->second.c_str()), false;
+        if (settings.form == data_form::assembler)
+            return std::printf("error: --layout and --asm exclude each other\n"), false;
+        if (settings.read.source_ycbcr)
+            return std::printf("error: --source-ycbcr and --layout exclude each other\n"), false;
+        settings.read.rgb = true;
+    }
     if (matrix != line.options.end() || range != line.options.end()) {
         ycbcr_model& model = settings.model.emplace();
         if (matrix != line.options.end() && !parse_matrix(matrix->second, model))

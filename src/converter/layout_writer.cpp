@@ -1,0 +1,135 @@
+// The generated text of a layout's bytes (--layout): the image's size,
+// where its planes lie, and its bytes, a line for each row of each plane.
+#include <array>
+
+#include "byte_layouts.h"
+#include "converter.h"
+#include "header_text.h"
+#include "text_sink.h"
+
+using namespace header_text;
+
+namespace {
+
+constexpr std::string_view offset_prefix = "const unsigned long int ";
+
+// "0x00" to "0xff".
+const std::array<std::array<char, 4>, 256> byte_text = [] {
+    std::array<std::array<char, 4>, 256> t{};
+    constexpr char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < 256; ++i)
+        t[i] = {'0', 'x', digits[i >> 4], digits[i & 15]};
+    return t;
+}();
+
+// The lines of bytes, count to a line; the last without a comma when last.
+void byte_lines(text_sink& sink, const uint8_t* bytes, uint64_t size, uint64_t count, bool last)
+{
+    std::string line;
+    for (uint64_t start = 0; start < size; start += count) {
+        line.clear();
+        line.push_back('\t');
+        for (uint64_t i = start; i < start + count && i < size; ++i) {
+            if (i > start)
+                line.append(", ");
+            line.append(byte_text[bytes[i]].data(), 4);
+        }
+        line.append(last && start + count >= size ? "\n" : ",\n");
+        sink.text(line);
+    }
+}
+
+// "[n]"
+std::string bracketed(uint64_t n)
+{
+    std::string text(1, '[');
+    text.append(std::to_string(n));
+    text.push_back(']');
+    return text;
+}
+
+// The sizes and places a program needs, by name and value.
+std::vector<std::pair<std::string, uint64_t>> places(const layout_geometry& g)
+{
+    if (!g.planar)
+        return {{"_stride", g.stride}};
+    return {{"_stride", g.stride}, {"_cb_offset", g.cb_offset}, {"_cr_offset", g.cr_offset}, {"_chroma_stride", g.chroma_stride}};
+}
+
+}  // namespace
+
+std::string layout_note(byte_layout layout, const ycbcr_model& model)
+{
+    return "// " + std::string(layout_name(layout)) + " bytes: " + model.name() + "\n\n";
+}
+
+std::vector<std::string> layout_names(const std::string& id, byte_layout layout)
+{
+    std::vector<std::string> names;
+    for (const auto& [suffix, value] : places(geometry_of(layout, 1, 1)))
+        names.push_back(id + suffix);
+    return names;
+}
+
+bool write_layout_declarations(text_sink& sink, const std::string& name, const picture_rows& image, byte_layout layout,
+                               const ycbcr_model& model)
+{
+    const std::string id = c_identifier(name);
+    const auto width = uint32_t(std::max(image.width, 0)), height = uint32_t(std::max(image.height, 0));
+    layout_encoder encoder(layout, model, width, height);
+    const layout_geometry& g = encoder.geometry();
+    const bool animated = !image.delays.empty();
+    const std::string frames = std::to_string(image.frames());
+    // What a person reads first: the planes, row by row.
+    std::string what = "// " + id + ": " + std::to_string(height) + " rows of " + std::to_string(g.stride) + " bytes";
+    if (g.planar)
+        what += ", then " + std::to_string(g.chroma_rows * (layout == byte_layout::i420 || layout == byte_layout::yv12 ? 2 : 1)) +
+                " rows of " + std::to_string(g.chroma_stride) + " chroma bytes";
+    sink.text(what + (animated ? ", for each frame\n" : "\n"));
+    sink.text(std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n");
+    sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n");
+    if (animated) {
+        sink.text(std::string(size_prefix) + id + "_frames = " + frames + ";\n");
+        std::string list;
+        for (const uint32_t delay : image.delays)
+            list += (list.empty() ? "\t" : ", ") + std::to_string(delay);
+        sink.text(std::string(offset_prefix) + id + "_delays" + bracketed(image.frames()) + " = {\n" + list + "\n};\n");
+    }
+    for (const auto& [suffix, value] : places(g))
+        sink.text(std::string(offset_prefix) + id + suffix + " = " + std::to_string(value) + ";\n");
+    sink.text("\nconst unsigned char " + id + (animated ? bracketed(image.frames()) : "") + bracketed(g.bytes) + " = {\n");
+    int32_t t = 0;
+    for (uint64_t frame = 0; frame < image.frames(); ++frame) {
+        if (animated)
+            sink.text("{\n");
+        for (uint32_t row = 0; row < height && sink.ok(); ++row) {
+            const uint32_t* rgb = image.row(t++);
+            if (!rgb)
+                return false;
+            const std::vector<uint8_t>& bytes = encoder.row(rgb);
+            byte_lines(sink, bytes.data(), bytes.size(), bytes.size(), !g.planar && row + 1 == height);
+        }
+        const std::vector<uint8_t>& chroma = encoder.finish();
+        if (g.planar)
+            byte_lines(sink, chroma.data(), chroma.size(), g.chroma_stride, true);
+        if (animated)
+            sink.text(frame + 1 == image.frames() ? "}\n" : "},\n");
+    }
+    sink.text("};\n\n");
+    return sink.ok();
+}
+
+std::string extern_layout_declarations(const std::string& name, const picture_rows& image, byte_layout layout)
+{
+    const std::string id = c_identifier(name);
+    const layout_geometry g = geometry_of(layout, uint32_t(std::max(image.width, 0)), uint32_t(std::max(image.height, 0)));
+    std::string text = "extern " + std::string(size_prefix) + id + "_x;\nextern " + std::string(size_prefix) + id + "_y;\n";
+    const std::string frames = std::to_string(image.frames());
+    if (!image.delays.empty())
+        text += "extern " + std::string(size_prefix) + id + "_frames;\nextern " + std::string(offset_prefix) + id +
+                "_delays" + bracketed(image.frames()) + ";\n";
+    for (const auto& [suffix, value] : places(g))
+        text += "extern " + std::string(offset_prefix) + id + suffix + ";\n";
+    return text + "extern const unsigned char " + id + (image.delays.empty() ? "" : bracketed(image.frames())) +
+           bracketed(g.bytes) + ";\n";
+}
