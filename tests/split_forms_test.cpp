@@ -78,7 +78,7 @@ TEST_F(Cli, FramesCompileInEveryForm)
 #endif
 }
 
-// A layout's bytes (--layout) are in memory order: the split form's array,
+// A layout's bytes (--layout) are in memory order: the split forms' array,
 // compiled for the build machine and for a big-endian processor, holds the
 // same bytes on both, those the encoder gives, and a program finds its
 // planes where the declarations say.
@@ -98,21 +98,25 @@ TEST_F(Cli, LayoutBytesAreTheSameOnEveryTarget)
         want.append(row.begin(), row.end());
     }
     want.append(encoder.finish().begin(), encoder.finish().end());
-    ASSERT_EQ(run_in(dir_.path, "vantrel --split --layout nv12 a.bmp").status, 0);
     write_file(dir_ / "main.c", std::string("#include <stdio.h>\n#include \"a.h\"\n"
                                             "int main(void) { printf(\"%u %lu %02x %02x\\n\", (unsigned)sizeof a, a_chroma_stride, "
                                             "a[a_cb_offset + a_chroma_stride], a[a_cr_offset]); return 0; }\n"));
-    ASSERT_EQ(run_in(dir_.path, std::string(VANTREL_CC) + " -Wall -Wextra -Werror -o show main.c a.c").status, 0);
     char shown[64];
     std::snprintf(shown, sizeof shown, "%zu 6 %02x %02x\n", want.size(), uint8_t(want[15 + 6]), uint8_t(want[16]));
-    EXPECT_EQ(run_in(dir_.path, "./show").output, shown);
-    for (const std::string prefix : {"", "powerpc-linux-gnu-"}) {
-        if (run_in(dir_.path, "command -v " + prefix + "gcc").status != 0)
-            continue;  // CI installs it
-        SCOPED_TRACE(prefix);
-        ASSERT_EQ(run_in(dir_.path, prefix + "gcc -O2 -fdata-sections -c a.c -o a.o && " + prefix +
-                                        "objcopy -O binary --only-section=.rodata.a a.o a.bin").status, 0);
-        EXPECT_EQ(read_file(dir_ / "a.bin"), want);
+    for (const std::string form : {"--split", "--asm"}) {
+        SCOPED_TRACE(form);
+        ASSERT_EQ(run_in(dir_.path, "vantrel --layout nv12 " + form + " a.bmp").status, 0);
+        ASSERT_EQ(run_in(dir_.path, std::string(VANTREL_CC) + " -Wall -Wextra -Werror -o show main.c a.c").status, 0);
+        EXPECT_EQ(run_in(dir_.path, "./show").output, shown);
+        // The array first in its section, then with --asm its sizes.
+        for (const std::string prefix : {"", "powerpc-linux-gnu-"}) {
+            if (run_in(dir_.path, "command -v " + prefix + "gcc").status != 0)
+                continue;  // CI installs it
+            SCOPED_TRACE(prefix);
+            ASSERT_EQ(run_in(dir_.path, prefix + "gcc -O2 -fdata-sections -c a.c -o a.o && " + prefix +
+                                            "objcopy -O binary --only-section=.rodata.a a.o a.bin").status, 0);
+            EXPECT_EQ(read_file(dir_ / "a.bin").substr(0, want.size()), want);
+        }
     }
 #endif
 }

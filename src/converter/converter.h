@@ -66,6 +66,7 @@ struct assembler_image {
     int32_t width = 0, height = 0;
     uint64_t offset = 0, bytes = 0;  // where its words are in the files
     std::vector<uint32_t> delays{};  // with --frames (picture_rows)
+    std::string definitions{};       // a layout's places, in C (--layout)
 };
 struct word_files {
     text_sink* little = nullptr;  // the files' buffers (text_sink.h), written on threads of their own
@@ -145,6 +146,10 @@ std::vector<std::string> layout_names(const std::string& id, byte_layout layout)
 bool write_layout_declarations(text_sink& sink, const std::string& name, const picture_rows& image, byte_layout layout,
                                const ycbcr_model& model);
 std::string extern_layout_declarations(const std::string& name, const picture_rows& image, byte_layout layout);
+// The assembler form of a layout's bytes, the same in both word files, and
+// the image recorded for the source, its places defined in C.
+bool write_assembler_layout(const std::string& name, const picture_rows& image, byte_layout layout,
+                            const ycbcr_model& model, word_files& words);
 // As make_data, for a layout's bytes.
 bool make_layout_data(FILE* out, std::string& name, const picture_rows& image, byte_layout layout,
                       const ycbcr_model& model);

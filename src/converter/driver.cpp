@@ -185,10 +185,13 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
         const picture_rows rows = rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model);
+        const ycbcr_model model = data.model.value_or(ycbcr_model{});
+        const bool assembler = data.form == data_form::assembler;
         const bool written =
-            data.layout ? write_layout_declarations(data.sink, planned.name, rows, *data.layout, data.model.value_or(ycbcr_model{}))
-            : data.form == data_form::assembler ? write_assembler_data(planned.name, rows, *data.words)
-                                                : write_declarations(data.sink, planned.name, rows, data.uint32_words);
+            data.layout ? (assembler ? write_assembler_layout(planned.name, rows, *data.layout, model, *data.words)
+                                     : write_layout_declarations(data.sink, planned.name, rows, *data.layout, model))
+            : assembler ? write_assembler_data(planned.name, rows, *data.words)
+                        : write_declarations(data.sink, planned.name, rows, data.uint32_words);
         p.declarations = data.layout ? extern_layout_declarations(planned.name, rows, *data.layout)
                                      : extern_declarations(planned.name, rows, data.uint32_words);
         if (picture->error() != image_error::none)
@@ -210,7 +213,9 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     if (!picture)
         return false;
     const output_names& names = planned.out;
-    output_set out(names, settings.form, settings.uint32_words, settings.model_line());
+    // A layout declares no unsigned int array: its split header needs no
+    // check of int's width (uint32_words drops it).
+    output_set out(names, settings.form, settings.uint32_words || settings.layout, settings.model_line());
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     progress("Writing %s\n", names.header.c_str());
@@ -236,8 +241,14 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
         break;
     case data_form::assembler:
         progress("Writing %s\n", planned.name.c_str());
-        words = &out.words(rows.words() * 4);
-        written = write_assembler_data(planned.name, rows, *words);
+        if (settings.layout) {
+            const uint64_t bytes = geometry_of(*settings.layout, uint32_t(rows.width), uint32_t(rows.height)).bytes;
+            words = &out.words(bytes * rows.frames());
+            written = write_assembler_layout(planned.name, rows, *settings.layout, model, *words);
+        } else {
+            words = &out.words(rows.words() * 4);
+            written = write_assembler_data(planned.name, rows, *words);
+        }
         break;
     }
     if (!report(picture->error(), format, path))
@@ -278,7 +289,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     progress("Making %s\n", names.header.c_str());
     if (form != data_form::header)
         progress("Making %s\n", names.source.c_str());
-    output_set out(names, form, settings.uint32_words, settings.model_line());
+    output_set out(names, form, settings.uint32_words || settings.layout, settings.model_line());
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     // Without the whole banner there is nothing to keep: data.h stays as it

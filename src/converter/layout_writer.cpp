@@ -133,3 +133,35 @@ std::string extern_layout_declarations(const std::string& name, const picture_ro
     return text + "extern const unsigned char " + id + (image.delays.empty() ? "" : bracketed(image.frames())) +
            bracketed(g.bytes) + ";\n";
 }
+
+void hash_bytes(word_files& words, const uint8_t* b, size_t count);
+
+bool write_assembler_layout(const std::string& name, const picture_rows& image, byte_layout layout,
+                            const ycbcr_model& model, word_files& words)
+{
+    const auto width = uint32_t(std::max(image.width, 0)), height = uint32_t(std::max(image.height, 0));
+    layout_encoder encoder(layout, model, width, height);
+    const layout_geometry& g = encoder.geometry();
+    std::string definitions;
+    for (const auto& [suffix, value] : places(g))
+        definitions += std::string(offset_prefix) + c_identifier(name) + suffix + " = " + std::to_string(value) + ";\n";
+    words.images.push_back(
+        {c_identifier(name), image.width, image.height, words.size, g.bytes * image.frames(), image.delays, definitions + "\n"});
+    const auto put = [&](const std::vector<uint8_t>& bytes) {
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        hash_bytes(words, bytes.data(), bytes.size());
+        words.little->text(text), words.big->text(text);
+        words.size += bytes.size();
+    };
+    int32_t t = 0;
+    for (uint64_t frame = 0; frame < image.frames(); ++frame) {
+        for (uint32_t row = 0; row < height; ++row) {
+            const uint32_t* rgb = image.row(t++);
+            if (!rgb)
+                return false;
+            put(encoder.row(rgb));
+        }
+        put(encoder.finish());
+    }
+    return words.little->ok() && words.big->ok();
+}

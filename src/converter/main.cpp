@@ -99,8 +99,6 @@ bool run(int argc, char** argv)
     if (const auto layout = line.options.find("--layout"); layout != line.options.end()) {
         if (!parse_layout(layout->second, settings.layout.emplace()))
             return std::printf("error: wrong value for --layout: %s\n", layout->second.c_str()), false;
-        if (settings.form == data_form::assembler)
-            return std::printf("error: --layout and --asm exclude each other\n"), false;
         if (settings.read.source_ycbcr)
             return std::printf("error: --source-ycbcr and --layout exclude each other\n"), false;
         settings.read.rgb = true;

@@ -158,6 +158,20 @@ uint64_t finished_lane(uint64_t h)
     return h ^ h >> 33;
 }
 
+}  // namespace
+
+// A layout's bytes mix into the lanes as words do, a byte at a time.
+void hash_bytes(word_files& words, const uint8_t* b, size_t count)
+{
+    uint64_t k = words.size;
+    for (size_t i = 0; i < count; ++i, ++k) {
+        uint64_t& lane = words.lanes[k % 4];
+        lane = (lane ^ b[i]) * hash_prime;
+    }
+}
+
+namespace {
+
 void hash_words(word_files& words, const uint32_t* w, size_t count)
 {
     uint64_t k = words.size / 4;  // the index of the first word among all of them
@@ -226,7 +240,7 @@ std::string assembler_source(const word_files& words, std::string_view stem)
                 text += " \"\\t.long " + std::to_string(delay) + "\\n\"";
             text += "\n";
         }
-        text += "\tVANTREL_END);\n\n";
+        text += "\tVANTREL_END);\n\n" + image.definitions;
     }
     return text;
 }
