@@ -128,8 +128,9 @@ std::string assembler_source(const word_files& words, std::string_view stem);
 // header stops compiling with an #error where that is not 32 bits, or with
 // uint32_words uint32_t, with the include of <stdint.h> in its place.
 std::string extern_declarations(const std::string& name, const picture_rows& image, bool uint32_words = false);
+// With bytes (a layout's, which no width of int changes), neither.
 bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations,
-                              bool uint32_words = false);
+                              bool uint32_words = false, bool bytes = false);
 
 // What opens a split form's source, after the banner: the include of its
 // header (by its name alone: the two stand side by side) and, for the

@@ -213,9 +213,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     if (!picture)
         return false;
     const output_names& names = planned.out;
-    // A layout declares no unsigned int array: its split header needs no
-    // check of int's width (uint32_words drops it).
-    output_set out(names, settings.form, settings.uint32_words || settings.layout, settings.model_line());
+    output_set out(names, settings.form, settings.uint32_words, settings.model_line(), settings.layout.has_value());
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     progress("Writing %s\n", names.header.c_str());
@@ -289,7 +287,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     progress("Making %s\n", names.header.c_str());
     if (form != data_form::header)
         progress("Making %s\n", names.source.c_str());
-    output_set out(names, form, settings.uint32_words || settings.layout, settings.model_line());
+    output_set out(names, form, settings.uint32_words, settings.model_line(), settings.layout.has_value());
     if (const std::string failed = out.open(); !failed.empty())
         return cant_write(failed);
     // Without the whole banner there is nothing to keep: data.h stays as it

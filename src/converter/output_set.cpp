@@ -182,7 +182,7 @@ std::string output_set::commit(const std::string& declarations)
         if (std::string failed = write_source(); !failed.empty())
             return failed;
     }
-    if (!(make_declarations_header(header_.stream(), names_.header, declarations, uint32_words_) && header_.close() &&
+    if (!(make_declarations_header(header_.stream(), names_.header, declarations, uint32_words_, bytes_) && header_.close() &&
           header_.place_unless_same()))
         return names_.header;
     std::set<std::string> old_words;

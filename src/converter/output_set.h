@@ -27,10 +27,11 @@
 
 class output_set {
 public:
-    // With uint32_words, the split forms' header declares uint32_t arrays;
-    // note goes into the assembler form's source (make_source_prologue).
-    output_set(const output_names& names, data_form form, bool uint32_words, std::string note = {})
-        : names_(names), form_(form), uint32_words_(uint32_words), note_(std::move(note))
+    // With uint32_words, the split forms' header declares uint32_t arrays,
+    // with bytes (--layout) only bytes (make_declarations_header); note goes
+    // into the assembler form's source (make_source_prologue).
+    output_set(const output_names& names, data_form form, bool uint32_words, std::string note = {}, bool bytes = false)
+        : names_(names), form_(form), uint32_words_(uint32_words), bytes_(bytes), note_(std::move(note))
     {
     }
     ~output_set();
@@ -69,7 +70,7 @@ private:
 
     output_names names_;
     data_form form_;
-    bool uint32_words_;
+    bool uint32_words_, bytes_;
     std::string note_;
     output_file header_, source_, little_, big_;
     std::unique_ptr<text_sink> little_sink_, big_sink_;

@@ -122,15 +122,17 @@ std::string extern_declarations(const std::string& name, const picture_rows& ima
 }
 
 bool make_declarations_header(FILE* out, std::string_view header_file, const std::string& declarations,
-                              bool uint32_words)
+                              bool uint32_words, bool bytes)
 {
     // The guard is named after the file: "logo.h" gives VANTREL_LOGO_H.
     std::string guard = "VANTREL_";
     for (const char c : header_file.substr(name_start(header_file)))
         guard += !identifier_char(c) ? '_' : c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-    const std::string word_type = uint32_words ? std::string(uint32_include) + "\n" : std::string(int_width_check);
+    const std::string word_type = bytes          ? std::string()
+                                  : uint32_words ? std::string(uint32_include) + "\n\n"
+                                                 : std::string(int_width_check) + "\n";
     return write_text(out, std::string(banner) + "#ifndef " + guard + "\n#define " + guard + "\n\n" + word_type +
-                               "\n#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n" + declarations +
+                               "#ifdef __cplusplus\nextern \"C\" {\n#endif\n\n" + declarations +
                                "\n#ifdef __cplusplus\n}\n#endif\n\n#endif\n");
 }
 
