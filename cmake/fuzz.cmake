@@ -22,7 +22,7 @@ foreach(format ${fuzz_formats})
   target_link_libraries(vantrel_fuzz_${format} PRIVATE vantrel_fuzz_readers)
   target_compile_definitions(vantrel_fuzz_${format} PRIVATE VANTREL_FUZZ_OPEN=open_${format})
 endforeach()
-add_executable(vantrel_fuzz_header tests/fuzz_header.cpp preview/text_source.cpp preview/header_parser.cpp
+add_executable(vantrel_fuzz_header tests/fuzz_header.cpp preview/text_source.cpp preview/header_parser.cpp preview/layout_parser.cpp
   preview/colour.cpp)
 target_include_directories(vantrel_fuzz_header PRIVATE preview)
 target_link_libraries(vantrel_fuzz_header PRIVATE vantrel_fuzz_readers)

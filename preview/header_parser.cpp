@@ -149,7 +149,8 @@ bool header_parser::read_size(std::string_view line, const std::string& name, ui
 bool header_parser::read_delays(image_declaration& image)
 {
     const std::string name = image.id + "_delays";
-    const std::string opening = std::string(array_prefix_) + name + "[" + std::to_string(image.delays.size()) + "] = {";
+    const std::string opening = std::string(layout_ ? "const unsigned long int " : array_prefix_) + name + "[" +
+                                std::to_string(image.delays.size()) + "] = {";
     std::string_view line;
     if (!next_line(line))
         return false;
@@ -182,9 +183,10 @@ bool header_parser::read_delays(image_declaration& image)
 bool header_parser::check_array(std::string_view line, const image_declaration& image)
 {
     std::string_view rest = line;
-    if (!rest.starts_with(array_prefix_))
+    const std::string_view prefix = layout_ ? "const unsigned char " : array_prefix_;
+    if (!rest.starts_with(prefix))
         return unexpected(line, "missing declaration " + image.id);
-    rest.remove_prefix(array_prefix_.size());
+    rest.remove_prefix(prefix.size());
     if (take_identifier(rest) != image.id)
         return unexpected(line, "missing declaration " + image.id);
     std::string frames = std::to_string(image.delays.size());
@@ -199,6 +201,16 @@ bool header_parser::check_array(std::string_view line, const image_declaration& 
     const uint64_t pixels = uint64_t{image.width} * image.height;
     if (pixels * std::max<uint64_t>(image.delays.size(), 1) > max_pixels)
         return fail("image too large");
+    if (layout_) {
+        geometry_ = geometry_of(*layout_, image.width, image.height);
+        if (count != geometry_.bytes)
+            return fail("array size " + std::to_string(count) + " is not " + std::to_string(geometry_.bytes));
+        // "0x00" and a comma: no byte is shorter.
+        if (text_.bytes_left() / 5 / std::max<uint64_t>(image.delays.size(), 1) < count)
+            return fail("file too short for " + std::to_string(count) + " bytes");
+        declared_.insert(image.id);
+        return true;
+    }
     if (count != pixels)
         return fail("array size " + std::to_string(count) + " is not " + std::to_string(image.width) + " x " +
                     std::to_string(image.height));
@@ -227,19 +239,11 @@ bool header_parser::next_image(image_declaration& image)
     }
     // With --matrix or --range, the line that names the words' model, once,
     // after that.
-    if (declared_.empty() && !model_ && line.starts_with(header_text::model_note)) {
-        const std::string_view name = line.substr(header_text::model_note.size());
-        for (const char* matrix : {"bt601", "bt709"})
-            for (const char* range : {"full", "limited"}) {
-                ycbcr_model m;
-                parse_matrix(matrix, m), parse_range(range, m);
-                if (m.name() == name)
-                    model_ = m;
-            }
-        if (!model_)
-            return fail("unknown model " + std::string(name));
-        return expect("", "expected a blank line") && next_image(image);
-    }
+    if (declared_.empty() && !model_ && line.starts_with("// "))
+        return read_note(line) && expect("", "expected a blank line") && next_image(image);
+    // A layout's image opens with a comment that says where its planes lie.
+    if (layout_ && line.starts_with("// ") && !next_line(line))
+        return false;
     std::string_view rest = line;
     if (!rest.starts_with(size_prefix))
         return unexpected(line, "unexpected text");
@@ -263,6 +267,8 @@ bool header_parser::next_image(image_declaration& image)
         if (!read_delays(image) || !next_line(line))
             return false;
     }
+    if (layout_ && (!read_places(image, line) || !next_line(line)))
+        return false;
     if ((line != "" && !unexpected(line, "expected a blank line")) || !next_line(line) || !check_array(line, image))
         return false;
     width_ = image.width, height_ = image.height;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "header_text.h"
+#include "byte_layouts.h"
 #include "ycbcr_model.h"
 #include "text_source.h"
 
@@ -51,6 +52,11 @@ public:
     // none: the historical full-range JFIF words.
     const std::optional<ycbcr_model>& model() const { return model_; }
 
+    // The layout of the bytes (--layout), if the header names one: its
+    // images are then read a frame at a time, whole, with read_bytes.
+    const std::optional<byte_layout>& layout() const { return layout_; }
+    bool read_bytes(std::vector<uint8_t>& bytes);
+
     // What went wrong, without the "error: " in front; empty if nothing did.
     const std::string& error() const { return error_; }
 
@@ -74,6 +80,11 @@ private:
     // <stdint.h> that opens a header made with --uint32
     std::string_view array_prefix_ = header_text::array_prefix;
     std::optional<ycbcr_model> model_;
+    std::optional<byte_layout> layout_;
+    layout_geometry geometry_{};
+
+    bool read_note(std::string_view line);
+    bool read_places(const image_declaration& image, std::string_view first);
 };
 
 #endif

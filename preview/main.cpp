@@ -35,6 +35,23 @@ bool write_png(FILE* out, header_parser& parser, const image_declaration& image,
     png_writer png;
     if (!png.start(out, image.width, image.height))
         return false;
+    // A layout's bytes are read whole (its chroma planes follow its luma),
+    // then each pixel takes its chroma from the pair or block that shares it.
+    if (const std::optional<byte_layout>& layout = parser.layout()) {
+        std::vector<uint8_t> bytes;
+        if (!parser.read_bytes(bytes))
+            return false;
+        const layout_geometry g = geometry_of(*layout, image.width, image.height);
+        for (uint32_t row = 0; row < image.height; ++row) {
+            for (uint32_t x = 0; x < image.width; ++x) {
+                const ycbcr_sample s = sample_at(*layout, g, bytes.data(), x, row);
+                parser.model()->to_rgb(s.y, s.cb, s.cr, &rgb[3 * size_t{x}]);
+            }
+            if (!png.write_row(rgb.data()))
+                return false;
+        }
+        return (!last || parser.end_image()) && png.finish();
+    }
     for (uint32_t row = 0; row < image.height; ++row) {
         if (!parser.read_row(words.data()))
             return false;

@@ -36,6 +36,13 @@ struct layout_geometry {
 };
 layout_geometry geometry_of(byte_layout layout, uint32_t width, uint32_t height);
 
+// The Y, Cb and Cr that the picture of those bytes gives pixel (x, y): a
+// shared chroma for each pixel that shares it.
+struct ycbcr_sample {
+    uint8_t y, cb, cr;
+};
+ycbcr_sample sample_at(byte_layout layout, const layout_geometry& g, const uint8_t* bytes, uint32_t x, uint32_t y);
+
 // Turns a picture's rows of colours (0x00RRGGBB, top row first) into its
 // bytes: the packed layouts' rows as they come, the 4:2:0 layouts' luma
 // rows as they come and their chroma planes after the last row.

@@ -77,6 +77,22 @@ layout_geometry geometry_of(byte_layout layout, uint32_t width, uint32_t height)
     return g;
 }
 
+ycbcr_sample sample_at(byte_layout layout, const layout_geometry& g, const uint8_t* bytes, uint32_t x, uint32_t y)
+{
+    if (layout == byte_layout::yuv444) {
+        const uint8_t* p = bytes + y * g.stride + 3 * uint64_t{x};
+        return {p[0], p[1], p[2]};
+    }
+    if (!g.planar) {
+        const pair_order o = order_of(layout);
+        const uint8_t* p = bytes + y * g.stride + 4 * uint64_t{x / 2};
+        return {p[x % 2 ? o.y1 : o.y0], p[o.cb], p[o.cr]};
+    }
+    const uint64_t step = layout == byte_layout::nv12 || layout == byte_layout::nv21 ? 2 : 1;
+    const uint64_t chroma = uint64_t{y / 2} * g.chroma_stride + uint64_t{x / 2} * step;
+    return {bytes[y * g.stride + x], bytes[g.cb_offset + chroma], bytes[g.cr_offset + chroma]};
+}
+
 layout_encoder::layout_encoder(byte_layout layout, const ycbcr_model& model, uint32_t width, uint32_t height)
     : layout_(layout), model_(model), width_(width), height_(height), geometry_(geometry_of(layout, width, height))
 {
