@@ -1,5 +1,6 @@
 # vantrel_add_headers(<target> IMAGES <picture>... [COMBINED [NAME <file>]]
-#                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM] [FRAMES])
+#                     [BACKGROUND <RRGGBB>] [FORM HEADER|SPLIT|ASM] [FRAMES]
+#                     [LAYOUT <layout>] [MATRIX BT601|BT709] [RANGE FULL|LIMITED])
 #
 # Converts the pictures (any format vantrel reads) at build time, in the build tree, and
 # gives the results to <target>, which may have been made in another folder
@@ -7,7 +8,9 @@
 # all go into one "data.h", or the file NAME gives. The files are named as
 # vantrel names them, which it tells when the project is configured
 # (vantrel --list-outputs): "logo.png" gives "logo.h", "anim.apng" gives
-# "anim.ah". With FRAMES, every frame of an animation (vantrel --frames). The FORM:
+# "anim.ah". With FRAMES, every frame of an animation (vantrel --frames);
+# LAYOUT (YUYV, UYVY, YVYU, VYUY, NV12, NV21, I420, YV12, YUV444, in either
+# case), MATRIX and RANGE give vantrel's --layout, --matrix and --range. The FORM:
 #   HEADER  headers alone, the data defined in them;
 #   SPLIT   a header of declarations and a C source of definitions
 #           (vantrel --split: logo.h and logo.c);
@@ -31,7 +34,7 @@
 # (host-build.cmake).
 
 function(vantrel_add_headers target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "COMBINED;FRAMES" "BACKGROUND;NAME;FORM" "IMAGES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "COMBINED;FRAMES" "BACKGROUND;NAME;FORM;LAYOUT;MATRIX;RANGE" "IMAGES")
   if(arg_UNPARSED_ARGUMENTS OR arg_KEYWORDS_MISSING_VALUES)
     message(FATAL_ERROR "vantrel_add_headers: unexpected arguments: ${arg_UNPARSED_ARGUMENTS} ${arg_KEYWORDS_MISSING_VALUES}")
   endif()
@@ -51,6 +54,18 @@ function(vantrel_add_headers target)
   if(arg_FRAMES)
     list(APPEND options --frames)
   endif()
+  foreach(choice "LAYOUT;yuyv|uyvy|yvyu|vyuy|nv12|nv21|i420|yv12|yuv444" "MATRIX;bt601|bt709" "RANGE;full|limited")
+    list(GET choice 0 keyword)
+    list(GET choice 1 values)
+    if(DEFINED arg_${keyword})
+      string(TOLOWER "${arg_${keyword}}" value)
+      if(NOT value MATCHES "^(${values})$")
+        message(FATAL_ERROR "vantrel_add_headers: ${keyword} ${arg_${keyword}} is not one of ${values}")
+      endif()
+      string(TOLOWER "--${keyword}" option)
+      list(APPEND options ${option} ${value})
+    endif()
+  endforeach()
   if(DEFINED arg_NAME)
     if(NOT arg_COMBINED)
       message(FATAL_ERROR "vantrel_add_headers: NAME names the combined header, and needs COMBINED")
