@@ -66,10 +66,13 @@ def run(measure, vantrel, scratch, rng, runs):
     big.mkdir()
     shutil.copy(scratch / "big.bmp", big / "big.bmp")
     times = {}
-    for form, option in FORMS:
+    # The layouts are converted as the header form, their bytes in place of words.
+    for form, option in FORMS + (("nv12", ["--layout", "nv12"]), ("yuyv", ["--layout", "yuyv"])):
         (big / form).mkdir()
         times[form], _ = measured(measure, [vantrel, *option, "--output-dir", form, "big.bmp"], big, max(runs, 5))
         print(f"{f'vantrel 4096x4096 {form}':<33} {times[form]:7.3f}")
     for form in ("split", "asm"):
         targets.append((f"convert --{form} / header form", times[form] / times["header"], "<=", 1.1, "x", ""))
+    for layout in ("nv12", "yuyv"):
+        targets.append((f"convert --layout {layout} / header form", times[layout] / times["header"], "<=", 1.1, "x", ""))
     return targets

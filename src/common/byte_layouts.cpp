@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "ycbcr_exact.h"
+
 namespace {
 
 struct named_layout {
@@ -106,40 +108,47 @@ layout_encoder::layout_encoder(byte_layout layout, const ycbcr_model& model, uin
 
 const std::vector<uint8_t>& layout_encoder::row(const uint32_t* rgb)
 {
+    ycbcr_exact::with_model(model_, [&](auto m) { encode<decltype(m)>(rgb); });
+    ++next_;
+    return out_;
+}
+
+template <typename model>
+void layout_encoder::encode(const uint32_t* rgb)
+{
     const auto terms_of = [&](uint32_t x) {
         const uint32_t c = rgb[x];
-        return model_.exact(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c));
+        return model::exact(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c));
     };
     uint8_t* out = out_.data();
     if (layout_ == byte_layout::yuv444) {
         for (uint32_t x = 0; x < width_; ++x, out += 3) {
             const ycbcr_model::terms t = terms_of(x);
-            out[0] = model_.luma(t.y), out[1] = model_.cb(t.b_minus_y), out[2] = model_.cr(t.r_minus_y);
+            out[0] = model::template luma<1>(t.y), out[1] = model::template cb<1>(t.b_minus_y);
+            out[2] = model::template cr<1>(t.r_minus_y);
         }
     } else if (!geometry_.planar) {
         const pair_order o = order_of(layout_);
         for (uint32_t x = 0; x < width_; x += 2, out += 4) {
             const ycbcr_model::terms first = terms_of(x), second = x + 1 < width_ ? terms_of(x + 1) : first;
-            ycbcr_model::terms both = first;
-            both += second;
-            out[o.y0] = model_.luma(first.y), out[o.y1] = model_.luma(second.y);
-            out[o.cb] = model_.cb(both.b_minus_y, 2), out[o.cr] = model_.cr(both.r_minus_y, 2);
+            out[o.y0] = model::template luma<1>(first.y), out[o.y1] = model::template luma<1>(second.y);
+            out[o.cb] = model::template cb<2>(first.b_minus_y + second.b_minus_y);
+            out[o.cr] = model::template cr<2>(first.r_minus_y + second.r_minus_y);
         }
     } else {
         if (next_ % 2 == 0)
             std::fill(sums_.begin(), sums_.end(), ycbcr_model::terms{}), std::fill(counts_.begin(), counts_.end(), 0);
         for (uint32_t x = 0; x < width_; ++x) {
             const ycbcr_model::terms t = terms_of(x);
-            out[x] = model_.luma(t.y);
+            out[x] = model::template luma<1>(t.y);
             sums_[x / 2] += t, ++counts_[x / 2];
         }
         if (next_ % 2 == 1 || next_ + 1 == height_)
-            chroma_row(next_ / 2);
+            chroma_row<model>(next_ / 2);
     }
-    ++next_;
-    return out_;
 }
 
+template <typename model>
 void layout_encoder::chroma_row(uint32_t chroma_y)
 {
     const uint64_t start = uint64_t{width_} * height_;
@@ -147,8 +156,16 @@ void layout_encoder::chroma_row(uint32_t chroma_y)
     const uint64_t step = pairs ? 2 : 1;
     uint8_t* cb = chroma_.data() + (geometry_.cb_offset - start) + chroma_y * geometry_.chroma_stride;
     uint8_t* cr = chroma_.data() + (geometry_.cr_offset - start) + chroma_y * geometry_.chroma_stride;
-    for (size_t i = 0; i < sums_.size(); ++i, cb += step, cr += step)
-        *cb = model_.cb(sums_[i].b_minus_y, counts_[i]), *cr = model_.cr(sums_[i].r_minus_y, counts_[i]);
+    for (size_t i = 0; i < sums_.size(); ++i, cb += step, cr += step) {
+        // A whole block, or at an odd edge one or two pixels.
+        const ycbcr_model::terms& t = sums_[i];
+        if (counts_[i] == 4)
+            *cb = model::template cb<4>(t.b_minus_y), *cr = model::template cr<4>(t.r_minus_y);
+        else
+            ycbcr_exact::with_pixels(counts_[i], [&](auto n) {
+                *cb = model::template cb<n()>(t.b_minus_y), *cr = model::template cr<n()>(t.r_minus_y);
+            });
+    }
 }
 
 const std::vector<uint8_t>& layout_encoder::finish()

@@ -60,6 +60,9 @@ public:
     const std::vector<uint8_t>& finish();
 
 private:
+    template <typename model>
+    void encode(const uint32_t* rgb);
+    template <typename model>
     void chroma_row(uint32_t chroma_y);
 
     byte_layout layout_;

@@ -2,23 +2,12 @@
 
 #include <algorithm>
 
+#include "ycbcr_exact.h"
+
 namespace {
 
 constexpr int64_t unit = 10000;  // the constants' ten thousandths
-
-// n / d rounded to nearest, halves up, for d > 0 and n of either sign.
-constexpr int64_t rounded(int64_t n, int64_t d)
-{
-    const int64_t twice = 2 * n + d, den = 2 * d;
-    return twice >= 0 ? twice / den : -((-twice + den - 1) / den);
-}
-
-constexpr uint8_t clamped(int64_t v)
-{
-    return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
-}
-
-static_assert(rounded(5, 2) == 3 && rounded(-5, 2) == -2 && rounded(-7, 2) == -3 && rounded(1, 3) == 0);
+using ycbcr_exact::clamped, ycbcr_exact::rounded;
 
 }  // namespace
 
@@ -29,34 +18,37 @@ std::string ycbcr_model::name() const
 
 ycbcr_model::terms ycbcr_model::exact(uint8_t r, uint8_t g, uint8_t b) const
 {
-    const int64_t y = kr() * r + (unit - kr() - kb()) * g + kb() * b;
-    return {y, unit * b - y, unit * r - y};
+    return ycbcr_exact::with_model(*this, [&](auto m) { return m.exact(r, g, b); });
 }
 
 uint8_t ycbcr_model::luma(int64_t y_sum, int pixels) const
 {
-    // 255 E'Y = y / unit; 16 + 219 E'Y = 16 + 219 y / (255 unit).
-    return limited ? clamped(16 + rounded(219 * y_sum, 255 * unit * pixels)) : clamped(rounded(y_sum, unit * pixels));
+    return ycbcr_exact::with_model(*this, [&](auto m) {
+        return ycbcr_exact::with_pixels(pixels, [&](auto n) { return m.template luma<n()>(y_sum); });
+    });
 }
 
 uint8_t ycbcr_model::cb(int64_t b_minus_y_sum, int pixels) const
 {
-    // 255 E'Pb = (B - Y) / (2 (1 - Kb)), B - Y in ten thousandths.
-    const int64_t d = 2 * (unit - kb()) * pixels;
-    return clamped(128 + (limited ? rounded(224 * b_minus_y_sum, 255 * d) : rounded(b_minus_y_sum, d)));
+    return ycbcr_exact::with_model(*this, [&](auto m) {
+        return ycbcr_exact::with_pixels(pixels, [&](auto n) { return m.template cb<n()>(b_minus_y_sum); });
+    });
 }
 
 uint8_t ycbcr_model::cr(int64_t r_minus_y_sum, int pixels) const
 {
-    const int64_t d = 2 * (unit - kr()) * pixels;
-    return clamped(128 + (limited ? rounded(224 * r_minus_y_sum, 255 * d) : rounded(r_minus_y_sum, d)));
+    return ycbcr_exact::with_model(*this, [&](auto m) {
+        return ycbcr_exact::with_pixels(pixels, [&](auto n) { return m.template cr<n()>(r_minus_y_sum); });
+    });
 }
 
 uint32_t ycbcr_model::word(uint8_t r, uint8_t g, uint8_t b) const
 {
-    const terms t = exact(r, g, b);
-    const uint32_t y = luma(t.y);
-    return y << 24 | uint32_t{cb(t.b_minus_y)} << 16 | y << 8 | cr(t.r_minus_y);
+    return ycbcr_exact::with_model(*this, [&](auto m) {
+        const terms t = m.exact(r, g, b);
+        const uint32_t y = m.template luma<1>(t.y);
+        return y << 24 | uint32_t{m.template cb<1>(t.b_minus_y)} << 16 | y << 8 | m.template cr<1>(t.r_minus_y);
+    });
 }
 
 void ycbcr_model::to_rgb(uint8_t y, uint8_t cb_value, uint8_t cr_value, uint8_t* rgb) const
