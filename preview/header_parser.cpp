@@ -149,11 +149,13 @@ bool header_parser::read_size(std::string_view line, const std::string& name, ui
 bool header_parser::read_delays(image_declaration& image)
 {
     const std::string name = image.id + "_delays";
-    const std::string opening = std::string(layout_ ? "const unsigned long int " : array_prefix_) + name + "[" +
-                                std::to_string(image.delays.size()) + "] = {";
     std::string_view line;
     if (!next_line(line))
         return false;
+    if (source_ && line.starts_with(header_text::uint32_array_prefix))
+        array_prefix_ = header_text::uint32_array_prefix;
+    const std::string opening = std::string(layout_ ? "const unsigned long int " : array_prefix_) + name + "[" +
+                                std::to_string(image.delays.size()) + "] = {";
     if (line != opening)
         return unexpected(line, "missing declaration " + name);
     if (!next_line(line))
@@ -183,6 +185,8 @@ bool header_parser::read_delays(image_declaration& image)
 bool header_parser::check_array(std::string_view line, const image_declaration& image)
 {
     std::string_view rest = line;
+    if (source_ && line.starts_with(header_text::uint32_array_prefix))
+        array_prefix_ = header_text::uint32_array_prefix;
     const std::string_view prefix = layout_ ? "const unsigned char " : array_prefix_;
     if (!rest.starts_with(prefix))
         return unexpected(line, "missing declaration " + image.id);
@@ -239,6 +243,12 @@ bool header_parser::next_image(image_declaration& image)
     }
     // With --matrix or --range, the line that names the words' model, once,
     // after that.
+    // A split form's source: the include of its header, whose arrays it
+    // defines, unsigned int or uint32_t as the header declared them.
+    if (declared_.empty() && !source_ && !model_ && line.starts_with("#include \"") && line.ends_with(".h\"")) {
+        source_ = true;
+        return expect("", "expected a blank line") && next_image(image);
+    }
     if (declared_.empty() && !model_ && line.starts_with("// "))
         return read_note(line) && expect("", "expected a blank line") && next_image(image);
     // A layout's image opens with a comment that says where its planes lie.

@@ -5,7 +5,8 @@
 // CR LF line ends: the banner (with --uint32 followed by the include of
 // <stdint.h> and a blank line), then for each image its two dimensions, a
 // blank line, the array's opening line, one line of words per row and the
-// closing "};" with a blank line after it. An image made with --frames also
+// closing "};" with a blank line after it. A split form's source has the
+// include of its header after the banner. An image made with --frames also
 // declares its frame count and delays after its dimensions, and its array
 // holds each frame's rows between a "{" line and a "}," (the last "}") line. Anything else stops the parser
 // with a message that names the file and the line.
@@ -81,6 +82,7 @@ private:
     std::string_view array_prefix_ = header_text::array_prefix;
     std::optional<ycbcr_model> model_;
     std::optional<byte_layout> layout_;
+    bool source_ = false;  // a split form's source
     layout_geometry geometry_{};
 
     bool read_note(std::string_view line);

@@ -56,8 +56,8 @@ std::string picture_name(std::string id, bool frames, int frame)
     return id.append(".png");
 }
 
-// "single", "combined" (data.h), "crlf" (data.h with CR LF line ends) or
-// "frames" (data.h with --frames: a picture per frame, a still one's only
+// "single", "combined" (data.h), "crlf" (data.h with CR LF line ends),
+// "split" (the source of --split --uint32, data.c) or "frames" (data.h with --frames: a picture per frame, a still one's only
 // frame among them).
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
@@ -66,7 +66,8 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
     scratch_dir dir;
     const bool single = GetParam() == "single", frames = GetParam() == "frames";
     const std::map<std::string, std::vector<uint32_t>> pictures = make_pictures(dir, frames);
-    std::string files, headers, messages = single ? "" : "Loading data.h\n";
+    const std::string data = GetParam() == "split" ? " data.c" : " data.h";
+    std::string files, headers, messages = single ? "" : "Loading" + data + "\n";
     for (const auto& [file, words] : pictures) {
         const std::string name = file.substr(0, file.size() - 4);
         files += " " + file;
@@ -76,9 +77,12 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
             messages += "Writing " + picture_name(c_identifier(name), frames, frame) + "\n";
     }
     const std::string crlf = GetParam() == "crlf" ? " && sed -i 's/$/\\r/' data.h" : "";
-    const std::string options = single ? "vantrel" : frames ? "vantrel -a --frames" : "vantrel -a";
+    const std::string options = single                  ? "vantrel"
+                                : frames                  ? "vantrel -a --frames"
+                                : GetParam() == "split" ? "vantrel -a --split --uint32"
+                                                          : "vantrel -a";
     ASSERT_EQ(run_in(dir.path, options + files + crlf).status, 0);
-    const run_result r = run_in(dir.path, "vantrel-preview" + (single ? headers : " data.h"));
+    const run_result r = run_in(dir.path, "vantrel-preview" + (single ? headers : data));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.output, messages + "Done\n");
 
@@ -102,9 +106,9 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
 
 // Headers have CR LF line ends on Windows already.
 #ifdef _WIN32
-const auto modes = ::testing::Values("single", "combined", "frames");
+const auto modes = ::testing::Values("single", "combined", "split", "frames");
 #else
-const auto modes = ::testing::Values("single", "combined", "crlf", "frames");
+const auto modes = ::testing::Values("single", "combined", "crlf", "split", "frames");
 #endif
 INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, modes,
                          [](const auto& p) { return p.param; });
