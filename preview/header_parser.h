@@ -32,6 +32,11 @@ struct image_declaration {
     std::vector<uint32_t> delays;
 };
 
+// The line after the banner that names the model of the words ("Y, Cb, Y,
+// Cr words: BT.709, limited range") or a layout and its model ("NV12 bytes:
+// BT.601, full range"), without its "// "; false for any other.
+bool parse_data_note(std::string_view text, std::optional<ycbcr_model>& model, std::optional<byte_layout>& layout);
+
 class header_parser {
 public:
     header_parser(text_source& text, std::string file) : text_(text), file_(std::move(file)) {}

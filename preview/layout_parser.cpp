@@ -5,23 +5,28 @@
 
 #include "header_parser.h"
 
-bool header_parser::read_note(std::string_view line)
+bool parse_data_note(std::string_view text, std::optional<ycbcr_model>& model, std::optional<byte_layout>& layout)
 {
-    const std::string_view text = line.substr(3);
     for (const char* matrix : {"bt601", "bt709"})
         for (const char* range : {"full", "limited"}) {
             ycbcr_model m;
             parse_matrix(matrix, m), parse_range(range, m);
             if ("Y, Cb, Y, Cr words: " + m.name() == text)
-                model_ = m;
+                model = m;
             for (const char* name : {"yuyv", "uyvy", "yvyu", "vyuy", "nv12", "nv21", "i420", "yv12", "yuv444"}) {
                 byte_layout l{};
                 parse_layout(name, l);
                 if (std::string(layout_name(l)) + " bytes: " + m.name() == text)
-                    model_ = m, layout_ = l;
+                    model = m, layout = l;
             }
         }
-    return model_ || fail("unknown model or layout: " + std::string(text));
+    return model.has_value();
+}
+
+bool header_parser::read_note(std::string_view line)
+{
+    const std::string_view text = line.substr(3);
+    return parse_data_note(text, model_, layout_) || fail("unknown model or layout: " + std::string(text));
 }
 
 // The places of the image's planes, which must be where its layout and size

@@ -57,7 +57,8 @@ std::string picture_name(std::string id, bool frames, int frame)
 }
 
 // "single", "combined" (data.h), "crlf" (data.h with CR LF line ends),
-// "split" (the source of --split --uint32, data.c) or "frames" (data.h with --frames: a picture per frame, a still one's only
+// "split" (the source of --split --uint32, data.c), "asm" (the source of
+// --asm and its word files) or "frames" (data.h with --frames: a picture per frame, a still one's only
 // frame among them).
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
@@ -66,7 +67,8 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
     scratch_dir dir;
     const bool single = GetParam() == "single", frames = GetParam() == "frames";
     const std::map<std::string, std::vector<uint32_t>> pictures = make_pictures(dir, frames);
-    const std::string data = GetParam() == "split" ? " data.c" : " data.h";
+    const bool source = GetParam() == "split" || GetParam() == "asm";
+    const std::string data = source ? " data.c" : " data.h";
     std::string files, headers, messages = single ? "" : "Loading" + data + "\n";
     for (const auto& [file, words] : pictures) {
         const std::string name = file.substr(0, file.size() - 4);
@@ -80,6 +82,7 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
     const std::string options = single                  ? "vantrel"
                                 : frames                  ? "vantrel -a --frames"
                                 : GetParam() == "split" ? "vantrel -a --split --uint32"
+                                : GetParam() == "asm"   ? "vantrel -a --asm"
                                                           : "vantrel -a";
     ASSERT_EQ(run_in(dir.path, options + files + crlf).status, 0);
     const run_result r = run_in(dir.path, "vantrel-preview" + (single ? headers : data));
@@ -106,9 +109,9 @@ TEST_P(RoundTrip, GivesEveryPictureBack)
 
 // Headers have CR LF line ends on Windows already.
 #ifdef _WIN32
-const auto modes = ::testing::Values("single", "combined", "split", "frames");
+const auto modes = ::testing::Values("single", "combined", "split", "asm", "frames");
 #else
-const auto modes = ::testing::Values("single", "combined", "crlf", "split", "frames");
+const auto modes = ::testing::Values("single", "combined", "crlf", "split", "asm", "frames");
 #endif
 INSTANTIATE_TEST_SUITE_P(Modes, RoundTrip, modes,
                          [](const auto& p) { return p.param; });
@@ -124,11 +127,14 @@ TEST(RoundTrip, EveryLayoutComesBack)
     write_file(dir / "a.bmp", make_bmp(spec));
     const std::vector<rgb> pixels = pixels_of(spec);
     const double kr = 0.2126, kb = 0.0722, kg = 1 - kr - kb;  // BT.709, limited range
-    for (const auto& [layout, pair_x, pair_y] : {std::tuple{"yuyv", 2, 1}, {"vyuy", 2, 1}, {"nv21", 2, 2}, {"i420", 2, 2},
-                                                  {"yv12", 2, 2}, {"yuv444", 1, 1}}) {
+    // Each in one of the forms, which the preview reads alike.
+    for (const auto& [layout, pair_x, pair_y, form] :
+         {std::tuple{"yuyv", 2, 1, ""}, {"vyuy", 2, 1, "--asm"}, {"nv21", 2, 2, "--split"}, {"i420", 2, 2, "--asm"},
+          {"yv12", 2, 2, ""}, {"yuv444", 1, 1, "--split"}}) {
         SCOPED_TRACE(layout);
-        ASSERT_EQ(run_in(dir.path, "vantrel --quiet --layout " + std::string(layout) + " --matrix bt709 --range limited a.bmp && "
-                                   "vantrel-preview --quiet a.h").status, 0);
+        const std::string file = *form ? " a.c" : " a.h";
+        ASSERT_EQ(run_in(dir.path, "vantrel --quiet --layout " + std::string(layout) + " " + form +
+                                       " --matrix bt709 --range limited a.bmp && vantrel-preview --quiet" + file).status, 0);
         const read_picture back = load_file(dir / "a.png", {.rgb = true});
         ASSERT_EQ(back.words.size(), pixels.size());
         int worst = 0;

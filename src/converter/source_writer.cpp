@@ -232,6 +232,10 @@ std::string assembler_source(const word_files& words, std::string_view stem)
         text += "__asm__(VANTREL_BEGIN(" + id + ")\n\t\"\\t.balign 4\\n\" VANTREL_OBJECT(" + id + ", " +
                 std::to_string(image.bytes) + ")\n\tVANTREL_WORDS(" + path + ", " + std::to_string(image.offset) + ", " +
                 std::to_string(image.bytes) + ")\n";
+        // A layout's bytes may end at an odd address, where a short must not
+        // start on processors that fault on unaligned loads.
+        if (image.bytes % 2 != 0)
+            text += "\t\"\\t.balign 2\\n\"\n";
         for (const auto& [suffix, value] : {std::pair{"_x", image.width}, {"_y", image.height}})
             text += "\tVANTREL_OBJECT(" + id + suffix + ", 2) \"\\t.short " + std::to_string(value) + "\\n\"\n";
         if (!image.delays.empty()) {
