@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "reader_limits.h"
+#include "row_converter.h"
 #ifndef VANTREL_FUZZ_OPEN
 #include "converter.h"
 #include "pipeline.h"
