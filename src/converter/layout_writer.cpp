@@ -157,6 +157,8 @@ bool write_assembler_layout(const std::string& name, const picture_rows& image, 
     words.images.push_back(
         {c_identifier(name), image.width, image.height, words.size, g.bytes * image.frames(), image.delays, definitions + "\n"});
     const auto put = [&](const std::vector<uint8_t>& bytes) {
+        if (bytes.empty())
+            return;  // a packed layout's chroma planes: none
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         hash_bytes(words, bytes.data(), bytes.size());
         words.little->text(text), words.big->text(text);
