@@ -36,6 +36,31 @@ constexpr pair_order order_of(byte_layout layout)
     }
 }
 
+template <typename model>
+void packed_row(byte_layout layout, uint32_t width, const uint32_t* rgb, uint8_t* out)
+{
+    const auto terms_of = [&](uint32_t x) {
+        const uint32_t c = rgb[x];
+        return model::exact(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c));
+    };
+    if (layout == byte_layout::yuv444) {
+        for (uint32_t x = 0; x < width; ++x, out += 3) {
+            const ycbcr_model::terms t = terms_of(x);
+            out[0] = model::template luma<1>(t.y), out[1] = model::template cb<1>(t.b_minus_y);
+            out[2] = model::template cr<1>(t.r_minus_y);
+        }
+        return;
+    }
+    const pair_order o = order_of(layout);
+    for (uint32_t x = 0; x < width; x += 2, out += 4) {
+        const ycbcr_model::terms first = terms_of(x), second = x + 1 < width ? terms_of(x + 1) : first;
+        const uint8_t y0 = model::template luma<1>(first.y), y1 = model::template luma<1>(second.y);
+        const uint8_t cb = model::template cb<2>(first.b_minus_y + second.b_minus_y);
+        const uint8_t cr = model::template cr<2>(first.r_minus_y + second.r_minus_y);
+        out[o.y0] = y0, out[o.y1] = y1, out[o.cb] = cb, out[o.cr] = cr;
+    }
+}
+
 }  // namespace
 
 bool parse_layout(const std::string& text, byte_layout& layout)
@@ -106,6 +131,11 @@ layout_encoder::layout_encoder(byte_layout layout, const ycbcr_model& model, uin
     }
 }
 
+void encode_packed_row(byte_layout layout, const ycbcr_model& model, uint32_t width, const uint32_t* rgb, uint8_t* out)
+{
+    ycbcr_exact::with_model(model, [&](auto m) { packed_row<decltype(m)>(layout, width, rgb, out); });
+}
+
 const std::vector<uint8_t>& layout_encoder::row(const uint32_t* rgb)
 {
     ycbcr_exact::with_model(model_, [&](auto m) { encode<decltype(m)>(rgb); });
@@ -121,20 +151,8 @@ void layout_encoder::encode(const uint32_t* rgb)
         return model::exact(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c));
     };
     uint8_t* out = out_.data();
-    if (layout_ == byte_layout::yuv444) {
-        for (uint32_t x = 0; x < width_; ++x, out += 3) {
-            const ycbcr_model::terms t = terms_of(x);
-            out[0] = model::template luma<1>(t.y), out[1] = model::template cb<1>(t.b_minus_y);
-            out[2] = model::template cr<1>(t.r_minus_y);
-        }
-    } else if (!geometry_.planar) {
-        const pair_order o = order_of(layout_);
-        for (uint32_t x = 0; x < width_; x += 2, out += 4) {
-            const ycbcr_model::terms first = terms_of(x), second = x + 1 < width_ ? terms_of(x + 1) : first;
-            out[o.y0] = model::template luma<1>(first.y), out[o.y1] = model::template luma<1>(second.y);
-            out[o.cb] = model::template cb<2>(first.b_minus_y + second.b_minus_y);
-            out[o.cr] = model::template cr<2>(first.r_minus_y + second.r_minus_y);
-        }
+    if (!geometry_.planar) {
+        packed_row<model>(layout_, width_, rgb, out);
     } else {
         if (next_ % 2 == 0)
             std::fill(sums_.begin(), sums_.end(), ycbcr_model::terms{}), std::fill(counts_.begin(), counts_.end(), 0);

@@ -43,6 +43,12 @@ struct ycbcr_sample {
 };
 ycbcr_sample sample_at(byte_layout layout, const layout_geometry& g, const uint8_t* bytes, uint32_t x, uint32_t y);
 
+// A row of colours (0x00RRGGBB) as a packed layout's bytes (4:2:2 and 4:4:4,
+// whose rows stand alone): geometry_of(...).stride bytes into out, which may
+// be the row itself, whose colours are each read before their place is
+// written.
+void encode_packed_row(byte_layout layout, const ycbcr_model& model, uint32_t width, const uint32_t* rgb, uint8_t* out);
+
 // Turns a picture's rows of colours (0x00RRGGBB, top row first) into its
 // bytes: the packed layouts' rows as they come, the 4:2:0 layouts' luma
 // rows as they come and their chroma planes after the last row.

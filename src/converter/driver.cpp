@@ -84,9 +84,11 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
 
 // The picture's rows as the writers take them: with a model, its colours
 // (read_options::rgb) made into words a row at a time.
-picture_rows rows_of(loaded_picture& picture, bool all_frames, const std::optional<ycbcr_model>& model)
+picture_rows rows_of(loaded_picture& picture, bool all_frames, const std::optional<ycbcr_model>& model,
+                     bool packed_bytes = false)
 {
     picture_rows rows{picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
+    rows.packed_bytes = packed_bytes;
     if (all_frames)
         rows.delays = picture.delays();
     if (model) {
@@ -129,6 +131,7 @@ struct data_file {
     bool all_frames = false;
     std::optional<ycbcr_model> model{};
     std::optional<byte_layout> layout{};
+    bool packed_bytes = false;
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -184,7 +187,8 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
         data.declared.insert(ids.begin(), ids.end());
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
-        const picture_rows rows = rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model);
+        const picture_rows rows =
+            rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model, data.packed_bytes);
         const ycbcr_model model = data.model.value_or(ycbcr_model{});
         const bool assembler = data.form == data_form::assembler;
         const bool written =
@@ -220,7 +224,8 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     if (settings.form != data_form::header)
         progress("Writing %s\n", names.source.c_str());
     const picture_rows rows =
-        rows_of(*picture, settings.read.all_frames, settings.layout ? std::nullopt : settings.model);
+        rows_of(*picture, settings.read.all_frames, settings.layout ? std::nullopt : settings.model,
+                settings.read.packed.has_value());
     std::string name = planned.name + ".h";
     const ycbcr_model model = settings.model.value_or(ycbcr_model{});
     const auto data = [&](FILE* to) {
@@ -309,7 +314,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
     data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words,
-                   settings.read.all_frames, settings.model, settings.layout};
+                   settings.read.all_frames, settings.model, settings.layout, settings.read.packed.has_value()};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

@@ -115,6 +115,10 @@ bool write_layout_declarations(text_sink& sink, const std::string& name, const p
             const uint32_t* rgb = image.row(t++);
             if (!rgb)
                 return false;
+            if (image.packed_bytes) {
+                byte_lines(sink, reinterpret_cast<const uint8_t*>(rgb), g.stride, g.stride, row + 1 == height);
+                continue;
+            }
             const std::vector<uint8_t>& bytes = encoder.row(rgb);
             byte_lines(sink, bytes.data(), bytes.size(), bytes.size(), !g.planar && row + 1 == height);
         }
@@ -156,21 +160,25 @@ bool write_assembler_layout(const std::string& name, const picture_rows& image, 
         definitions += std::string(offset_prefix) + c_identifier(name) + suffix + " = " + std::to_string(value) + ";\n";
     words.images.push_back(
         {c_identifier(name), image.width, image.height, words.size, g.bytes * image.frames(), image.delays, definitions + "\n"});
-    const auto put = [&](const std::vector<uint8_t>& bytes) {
-        if (bytes.empty())
+    const auto put_bytes = [&](const uint8_t* bytes, size_t size) {
+        if (size == 0)
             return;  // a packed layout's chroma planes: none
-        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        hash_bytes(words, bytes.data(), bytes.size());
+        const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+        hash_bytes(words, bytes, size);
         words.little->text(text), words.big->text(text);
-        words.size += bytes.size();
+        words.size += size;
     };
+    const auto put = [&](const std::vector<uint8_t>& bytes) { put_bytes(bytes.data(), bytes.size()); };
     int32_t t = 0;
     for (uint64_t frame = 0; frame < image.frames(); ++frame) {
         for (uint32_t row = 0; row < height; ++row) {
             const uint32_t* rgb = image.row(t++);
             if (!rgb)
                 return false;
-            put(encoder.row(rgb));
+            if (image.packed_bytes)
+                put_bytes(reinterpret_cast<const uint8_t*>(rgb), size_t(g.stride));
+            else
+                put(encoder.row(rgb));
         }
         put(encoder.finish());
     }

@@ -158,6 +158,15 @@ uint32_t row_converter::word(const uint8_t* samples, size_t first) const
 
 bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
 {
+    if (!convert_colours(samples, words))
+        return false;
+    if (options_.packed)
+        encode_packed_row(*options_.packed, options_.packed_model, width_, words, reinterpret_cast<uint8_t*>(words));
+    return true;
+}
+
+bool row_converter::convert_colours(const uint8_t* samples, uint32_t* words) const
+{
     using kind = sample_layout::kind;
     const sample_layout& f = layout_;
     uint32_t* const end = words + width_;

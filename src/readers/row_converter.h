@@ -6,8 +6,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "byte_layouts.h"
 #include "image_reader.h"
 
 // What alpha becomes: ignored, the stored colour kept, unless a background
@@ -29,6 +31,11 @@ struct read_options {
     // Each pixel's colour, 0x00RRGGBB, rather than its word, for output
     // that converts it with a model of its own (ycbcr_model.h).
     bool rgb = false;
+    // With rgb, each row's colours then made into a packed layout's bytes,
+    // in the row's own memory, by the thread that converts it: a packed
+    // row stands alone (byte_layouts.h).
+    std::optional<byte_layout> packed{};
+    ycbcr_model packed_model{};
 };
 
 // Turns rows of samples into words: palette entries, channels of any width
@@ -47,6 +54,7 @@ public:
     bool convert(const uint8_t* samples, uint32_t* words) const;
 
 private:
+    bool convert_colours(const uint8_t* samples, uint32_t* words) const;
     uint32_t word(const uint8_t* samples, size_t first) const;
     uint32_t masked_word(uint32_t pixel) const;
 
