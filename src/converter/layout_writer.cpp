@@ -15,36 +15,12 @@ namespace {
 
 constexpr std::string_view offset_prefix = "const unsigned long int ";
 
-// "0x00, " to "0xff, ": a big picture has millions of bytes, each copied
-// whole.
-constexpr size_t byte_width = 6;
-const std::array<std::array<char, byte_width>, 256> byte_text = [] {
-    std::array<std::array<char, byte_width>, 256> t{};
-    constexpr char digits[] = "0123456789abcdef";
-    for (size_t i = 0; i < 256; ++i)
-        t[i] = {'0', 'x', digits[i >> 4], digits[i & 15], ',', ' '};
-    return t;
-}();
-
 // The lines of bytes, count to a line; the last without a comma when last.
 void byte_lines(text_sink& sink, const uint8_t* bytes, uint64_t size, uint64_t count, bool last)
 {
-    std::string line;
     for (uint64_t start = 0; start < size; start += count) {
         const uint64_t n = std::min(count, size - start);
-        line.resize(size_t(1 + n * byte_width + 1));
-        char* p = line.data();
-        *p++ = '\t';
-        for (uint64_t i = start; i < start + n; ++i, p += byte_width)
-            std::memcpy(p, byte_text[bytes[i]].data(), byte_width);
-        // The last byte's ", " becomes the line's end.
-        const bool final = last && start + n >= size;
-        p -= 2;
-        if (!final)
-            *p++ = ',';
-        *p++ = '\n';
-        line.resize(size_t(p - line.data()));
-        sink.text(line);
+        sink.byte_line(bytes + start, size_t(n), last && start + n >= size ? "\n" : ",\n");
     }
 }
 

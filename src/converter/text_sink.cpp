@@ -1,6 +1,7 @@
 #include "text_sink.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -54,6 +55,46 @@ void text_sink::text(std::string_view s)
     }
     std::memcpy(buf_ + used_, s.data(), s.size());
     used_ += s.size();
+}
+
+namespace {
+
+// "0x00, " to "0xff, ": a big picture has millions of bytes, each copied
+// whole.
+constexpr size_t byte_width = 6;
+const std::array<std::array<char, byte_width>, 256> byte_text = [] {
+    std::array<std::array<char, byte_width>, 256> t{};
+    constexpr char digits[] = "0123456789abcdef";
+    for (size_t i = 0; i < 256; ++i)
+        t[i] = {'0', 'x', digits[i >> 4], digits[i & 15], ',', ' '};
+    return t;
+}();
+
+}  // namespace
+
+void text_sink::byte_line(const uint8_t* first, size_t count, std::string_view end)
+{
+    const size_t needed = 1 + count * byte_width + end.size();
+    if (needed > capacity_ - used_) {
+        flush_buffer();
+        if (needed > capacity_) {  // longer than the buffer: a byte at a time
+            text("\t");
+            for (size_t i = 0; i < count; ++i)
+                text(std::string_view(byte_text[first[i]].data(), i + 1 < count ? byte_width : 4));
+            text(end);
+            return;
+        }
+    }
+#ifdef _WIN32
+    newlines_ += static_cast<uint64_t>(std::count(end.begin(), end.end(), '\n'));
+#endif
+    char* p = buf_ + used_;
+    *p++ = '\t';
+    for (size_t i = 0; i < count; ++i, p += byte_width)
+        std::memcpy(p, byte_text[first[i]].data(), byte_width);
+    p -= 2;  // the last byte's ", "
+    std::memcpy(p, end.data(), end.size());
+    used_ = size_t(p + end.size() - buf_);
 }
 
 void text_sink::first_word(uint32_t v)

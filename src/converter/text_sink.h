@@ -31,6 +31,10 @@ public:
     // ", 0x" and the word for each of the count words from first on.
     void words(const uint32_t* first, size_t count);
 
+    // "\t0x12, 0x34, ..." for the count bytes from first on (one or more),
+    // then end, which holds the line break: a line of a layout's bytes.
+    void byte_line(const uint8_t* first, size_t count, std::string_view end);
+
     // Hands over the buffered text, to be written while the caller goes on.
     void hand_over() { flush_buffer(); }
 
