@@ -137,7 +137,7 @@ TEST_F(Cli, ModelWordsComeBackThroughThePreview)
         previewed.push_back(pack_ycbcr(back[0], back[1], back[2]));
     }
     ASSERT_EQ(run_in(dir_.path, "vantrel -a --quiet --matrix bt709 --range limited ab.bmp").status, 0);
-    EXPECT_EQ(read_file(dir_ / "data.h"),
+    EXPECT_EQ(lf_text(read_file(dir_ / "data.h")),
               banner_text + "// Y, Cb, Y, Cr words: BT.709, limited range\n\n" + expected_declarations("ab", 2, 2, words));
     ASSERT_EQ(run_in(dir_.path, "vantrel-preview --quiet data.h").status, 0);
     EXPECT_EQ(load_file(dir_ / "ab.png").words, previewed);

@@ -302,8 +302,13 @@ inline run_result run_in(const fs::path& dir, const std::string& command)
 #endif
 #ifdef _WIN32
     // cmd.exe redirects the last command of a chain alone: the tables give
-    // single commands where they run on Windows.
-    const int status = std::system(("cd /d \"" + dir.string() + "\" && " + command + " >.out 2>.err").c_str());
+    // single commands where they run on Windows. Wine's cmd, busy, now and
+    // then fails to start a program it started a moment before ("Can't
+    // recognize ..."), which no cmd.exe does: such a run is made again once.
+    const std::string line = "cd /d \"" + dir.string() + "\" && " + command + " >.out 2>.err";
+    int status = std::system(line.c_str());
+    if (status != 0 && read_file(dir / ".err").starts_with("Can't recognize"))
+        status = std::system(line.c_str());
 #else
     const int raw = std::system(("cd '" + dir.string() + "' && { " + command + "\n} >.out 2>.err").c_str());
     const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
