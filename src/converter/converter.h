@@ -139,6 +139,10 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
 // assembler form, what the images' data needs from the compiler.
 bool make_source_prologue(FILE* out, std::string_view header_file, data_form form, std::string_view note = {});
 
+// A picture's delays as its declaration lists them: a tab, then the
+// values, comma-separated.
+std::string delay_list(const picture_rows& image);
+
 // A layout's bytes (byte_layouts.h): the line that names the layout and the
 // model ("// NV12 bytes: BT.601, full range" and a blank line), the names an
 // image's declarations take besides its own, _x, _y, _frames and _delays,

@@ -1,6 +1,7 @@
 // The generated text: the banner that opens every file, and each image's
 // width, height and array of packed words, one image row per line.
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "console.h"
@@ -71,21 +72,33 @@ bool write_declarations(text_sink& sink, const std::string& name, const picture_
     return sink.ok();
 }
 
-bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uint32_words)
-{
-    const uint64_t rows = uint64_t(std::max(image.height, 0)) * image.frames();
-    text_sink sink(out, image.words() * 12 + 2 * rows + 3 * name.size() + 12 * image.delays.size() + 128);
-    name.resize(image_name(name).size());
-    progress("Writing %s\n", name.c_str());
-    return write_declarations(sink, name, image, uint32_words) && sink.flush() && std::fflush(out) == 0;
-}
+namespace {
 
-bool make_layout_data(FILE* out, std::string& name, const picture_rows& image, byte_layout layout,
-                      const ycbcr_model& model)
+// The sink sized for the image's text (a layout's bytes take less than its
+// words would), the progress line, then the declarations write gives it.
+bool make_text(FILE* out, std::string& name, const picture_rows& image,
+               const std::function<bool(text_sink&, const std::string&)>& write)
 {
     const uint64_t rows = uint64_t(std::max(image.height, 0)) * image.frames();
     text_sink sink(out, image.words() * 12 + 2 * rows + 3 * name.size() + 12 * image.delays.size() + 512);
     name.resize(image_name(name).size());
     progress("Writing %s\n", name.c_str());
-    return write_layout_declarations(sink, name, image, layout, model) && sink.flush() && std::fflush(out) == 0;
+    return write(sink, name) && sink.flush() && std::fflush(out) == 0;
+}
+
+}  // namespace
+
+bool make_data(FILE* out, std::string& name, const picture_rows& image, bool uint32_words)
+{
+    return make_text(out, name, image, [&](text_sink& sink, const std::string& image_name) {
+        return write_declarations(sink, image_name, image, uint32_words);
+    });
+}
+
+bool make_layout_data(FILE* out, std::string& name, const picture_rows& image, byte_layout layout,
+                      const ycbcr_model& model)
+{
+    return make_text(out, name, image, [&](text_sink& sink, const std::string& image_name) {
+        return write_layout_declarations(sink, image_name, image, layout, model);
+    });
 }

@@ -75,10 +75,8 @@ bool write_layout_declarations(text_sink& sink, const std::string& name, const p
     sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n");
     if (animated) {
         sink.text(std::string(size_prefix) + id + "_frames = " + frames + ";\n");
-        std::string list;
-        for (const uint32_t delay : image.delays)
-            list += (list.empty() ? "\t" : ", ") + std::to_string(delay);
-        sink.text(std::string(offset_prefix) + id + "_delays" + bracketed(image.frames()) + " = {\n" + list + "\n};\n");
+        sink.text(std::string(offset_prefix) + id + "_delays" + bracketed(image.frames()) + " = {\n" + delay_list(image) +
+                  "\n};\n");
     }
     for (const auto& [suffix, value] : places(g))
         sink.text(std::string(offset_prefix) + id + suffix + " = " + std::to_string(value) + ";\n");

@@ -75,7 +75,8 @@ class gif_frames final : public image_reader {
 public:
     gif_frames(std::unique_ptr<gif_input> in, gif_ptr gif, frame_walk walk, const read_limits& limits,
                held_memory taken)
-        : image_reader(image_format::gif, int32_t(walk.width), int32_t(walk.height), rgba()), taken_(std::move(taken)),
+        : image_reader(image_format::gif, int32_t(walk.width), int32_t(walk.height), rgba_layout()),
+          taken_(std::move(taken)),
           in_(std::move(in)), gif_(std::move(gif)), limits_(limits)
     {
         set_delays(std::move(walk.delays));
@@ -103,13 +104,6 @@ public:
     bool holds_picture() const override { return true; }
 
 private:
-    static sample_layout rgba()
-    {
-        sample_layout l;
-        l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
-        return l;
-    }
-
     image_error failure() const { return gif_failure(*in_, gif_->Error); }
 
     // What the previous frame's disposal leaves, then the next frame drawn.

@@ -88,8 +88,7 @@ private:
             }
             return l;
         }
-        l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
-        return l;
+        return rgba_layout();
     }
 
     image_error failure() const { return gif_failure(*in_, gif_->Error); }

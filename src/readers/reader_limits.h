@@ -71,4 +71,13 @@ private:
     uint64_t bytes_ = 0;
 };
 
+// Samples of 8 bits, red, green, blue and alpha: what the library readers
+// of GIF and WebP hand on.
+inline sample_layout rgba_layout()
+{
+    sample_layout l;
+    l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
+    return l;
+}
+
 #endif

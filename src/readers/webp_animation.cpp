@@ -22,7 +22,7 @@ class webp_frames final : public image_reader {
 public:
     webp_frames(uint32_t width, uint32_t height, std::vector<uint8_t> file, std::vector<uint32_t> delays,
                 const read_limits& limits, uint64_t taken)
-        : image_reader(image_format::webp, int32_t(width), int32_t(height), layout()), file_(std::move(file)),
+        : image_reader(image_format::webp, int32_t(width), int32_t(height), rgba_layout()), file_(std::move(file)),
           limits_(limits), taken_(taken)
     {
         set_delays(std::move(delays));
@@ -65,13 +65,6 @@ public:
     bool holds_picture() const override { return true; }
 
 private:
-    static sample_layout layout()
-    {
-        sample_layout l;
-        l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
-        return l;
-    }
-
     std::vector<uint8_t> file_;
     read_limits limits_;
     uint64_t taken_;

@@ -37,7 +37,7 @@ class webp_rows final : public image_reader {
 public:
     webp_rows(byte_source& source, std::vector<uint8_t> head, uint64_t length, uint32_t width, uint32_t height,
               const read_limits& limits)
-        : image_reader(image_format::webp, int32_t(width), int32_t(height), layout()), source_(source),
+        : image_reader(image_format::webp, int32_t(width), int32_t(height), rgba_layout()), source_(source),
           head_(std::move(head)), length_(length), limits_(limits)
     {
     }
@@ -72,13 +72,6 @@ public:
     bool holds_picture() const override { return true; }
 
 private:
-    static sample_layout layout()
-    {
-        sample_layout l;
-        l.channels = 4, l.green = 1, l.blue = 2, l.alpha = 3;
-        return l;
-    }
-
     // The file's bytes and the picture, and a decoder that writes into it.
     image_error start()
     {
