@@ -128,8 +128,8 @@ TEST(Conversion, LayoutsGiveTheirPinnedBytes)
             want.push_back(uint8_t(byte));
         layout_encoder encoder(layout, model, width, height);
         for (uint32_t y = 0; y < height; ++y) {
-            const std::vector<uint8_t>& row = encoder.row(&pixels[size_t{y} * width]);
-            got.insert(got.end(), row.begin(), row.end());
+            const uint8_t* row = encoder.row(&pixels[size_t{y} * width]);
+            got.insert(got.end(), row, row + encoder.geometry().stride);
         }
         const std::vector<uint8_t>& chroma = encoder.finish();
         got.insert(got.end(), chroma.begin(), chroma.end());

@@ -94,8 +94,8 @@ TEST_F(Cli, LayoutBytesAreTheSameOnEveryTarget)
     layout_encoder encoder(byte_layout::nv12, ycbcr_model{}, uint32_t(odd.width), uint32_t(std::abs(odd.height)));
     std::string want;
     for (size_t y = 0; y < size_t(std::abs(odd.height)); ++y) {
-        const std::vector<uint8_t>& row = encoder.row(&colours[y * size_t(odd.width)]);
-        want.append(row.begin(), row.end());
+        const uint8_t* row = encoder.row(&colours[y * size_t(odd.width)]);
+        want.append(row, row + encoder.geometry().stride);
     }
     want.append(encoder.finish().begin(), encoder.finish().end());
     write_file(dir_ / "main.c", std::string("#include <stdio.h>\n#include \"a.h\"\n"

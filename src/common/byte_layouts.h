@@ -13,6 +13,7 @@
 #ifndef VANTREL_BYTE_LAYOUTS_H
 #define VANTREL_BYTE_LAYOUTS_H
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,23 +44,28 @@ struct ycbcr_sample {
 };
 ycbcr_sample sample_at(byte_layout layout, const layout_geometry& g, const uint8_t* bytes, uint32_t x, uint32_t y);
 
-// A row of colours (0x00RRGGBB) as a packed layout's bytes (4:2:2 and 4:4:4,
-// whose rows stand alone): geometry_of(...).stride bytes into out, which may
-// be the row itself, whose colours are each read before their place is
-// written.
-void encode_packed_row(byte_layout layout, const ycbcr_model& model, uint32_t width, const uint32_t* rgb, uint8_t* out);
+// What the thread that converts a row of colours (0x00RRGGBB) can make of
+// it alone, in the row's own memory: a packed layout's bytes (4:2:2 and
+// 4:4:4, whose rows stand alone), geometry_of(...).stride of them; for
+// 4:2:0, each pair of pixels' lumas and the sums of its red, green and blue,
+// which layout_encoder::prepared_row finishes. Each colour is read before
+// its place is written.
+void prepare_row(byte_layout layout, const ycbcr_model& model, uint32_t width, uint32_t* row);
 
-// Turns a picture's rows of colours (0x00RRGGBB, top row first) into its
-// bytes: the packed layouts' rows as they come, the 4:2:0 layouts' luma
-// rows as they come and their chroma planes after the last row.
+// Turns a picture's rows (top row first) into its bytes: the packed
+// layouts' rows as they come, the 4:2:0 layouts' luma rows as they come and
+// their chroma planes after the last row.
 class layout_encoder {
 public:
     layout_encoder(byte_layout layout, const ycbcr_model& model, uint32_t width, uint32_t height);
 
     const layout_geometry& geometry() const { return geometry_; }
 
-    // The bytes the next row gives now.
-    const std::vector<uint8_t>& row(const uint32_t* rgb);
+    // The bytes the next row gives now, geometry().stride of them, valid
+    // until the next call: from the row's colours, or from what prepare_row
+    // made of them (for a packed layout, those very bytes).
+    const uint8_t* row(const uint32_t* rgb);
+    const uint8_t* prepared_row(const uint32_t* prepared);
 
     // After the last row, the chroma planes (empty for packed layouts); the
     // encoder then starts again for another picture of the same size.
@@ -67,17 +73,16 @@ public:
 
 private:
     template <typename model>
-    void encode(const uint32_t* rgb);
-    template <typename model>
     void chroma_row(uint32_t chroma_y);
 
     byte_layout layout_;
     ycbcr_model model_;
     uint32_t width_, height_, next_ = 0;
     layout_geometry geometry_;
+    std::vector<uint32_t> colours_;  // row()'s, prepared in place
     std::vector<uint8_t> out_, chroma_;
-    std::vector<ycbcr_model::terms> sums_;  // a 4:2:0 row pair's chroma terms, a block at a time
-    std::vector<int> counts_;
+    // A 4:2:0 row pair's red, green and blue sums, a block at a time.
+    std::vector<std::array<uint16_t, 3>> sums_;
 };
 
 #endif

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 
 #include "ycbcr_model.h"
 
@@ -25,39 +26,66 @@ constexpr uint8_t clamped(int64_t v)
 
 static_assert(rounded(5, 2) == 3 && rounded(-5, 2) == -2 && rounded(-7, 2) == -3 && rounded(1, 3) == 0);
 
+// offset + rounded(num v, den), clamped to 0..255, for v in lowest..highest: the
+// same value as those functions give, but in unsigned 32-bit integers, so
+// that a picture's worth of them costs a multiplication and a shift each.
+// With the fraction in lowest terms n / d, offset + round(n v / d) is
+// floor((2 n v + d + 2 d offset) / 2 d), whose numerator the asserts keep
+// within 0..2^32 - 1 for every v allowed; a result under 0 cannot occur.
+template <int64_t num, int64_t den, int64_t offset, int64_t lowest, int64_t highest>
+constexpr uint8_t scaled(int32_t v)
+{
+    constexpr int64_t common = std::gcd(num, den), n = num / common, d = den / common;
+    static_assert(2 * n * lowest + d + 2 * d * offset >= 0, "a value could fall below 0");
+    static_assert(2 * n * highest + d + 2 * d * offset <= int64_t{UINT32_MAX}, "a value could overflow");
+    const uint32_t lifted = uint32_t(int64_t{2 * n} * v + d + 2 * d * offset);
+    return static_cast<uint8_t>(std::min<uint32_t>(lifted / uint32_t(2 * d), 255));
+}
+
 template <int64_t kr, int64_t kb, bool limited>
 struct model {
     static constexpr int64_t unit = 10000, kg = unit - kr - kb;
 
-    static constexpr ycbcr_model::terms exact(uint8_t r, uint8_t g, uint8_t b)
+    // Of one colour, or of several colours' summed channels (up to four).
+    static constexpr ycbcr_model::terms exact(int32_t r, int32_t g, int32_t b)
     {
-        const int64_t y = kr * r + kg * g + kb * b;
-        return {y, unit * b - y, unit * r - y};
+        const int32_t y = int32_t(kr * r + kg * g + kb * b);
+        return {y, int32_t(unit * b) - y, int32_t(unit * r) - y};
     }
 
     // Of the sum of pixels pixels' terms. 255 E'Y = y / unit, and
     // 16 + 219 E'Y = 16 + 219 y / (255 unit); 255 E'Pb = (B - Y) / (2 (1 - Kb)),
     // B - Y in ten thousandths, and the same for Pr.
     template <int pixels>
-    static constexpr uint8_t luma(int64_t y)
+    static constexpr uint8_t luma(int32_t y)
     {
-        return limited ? clamped(16 + rounded(219 * y, 255 * unit * pixels)) : clamped(rounded(y, unit * pixels));
+        constexpr int64_t most = 255 * unit * pixels;
+        if constexpr (limited)
+            return scaled<219, 255 * unit * pixels, 16, 0, most>(y);
+        else
+            return scaled<1, unit * pixels, 0, 0, most>(y);
     }
     template <int pixels>
-    static constexpr uint8_t cb(int64_t b_minus_y)
+    static constexpr uint8_t cb(int32_t b_minus_y)
     {
-        return chroma(b_minus_y, 2 * (unit - kb) * pixels);
+        return chroma<unit - kb, pixels>(b_minus_y);
     }
     template <int pixels>
-    static constexpr uint8_t cr(int64_t r_minus_y)
+    static constexpr uint8_t cr(int32_t r_minus_y)
     {
-        return chroma(r_minus_y, 2 * (unit - kr) * pixels);
+        return chroma<unit - kr, pixels>(r_minus_y);
     }
 
 private:
-    static constexpr uint8_t chroma(int64_t difference, int64_t d)
+    // A colour difference lies within 255 (1 - K) of 0, for each pixel.
+    template <int64_t one_minus_k, int pixels>
+    static constexpr uint8_t chroma(int32_t difference)
     {
-        return clamped(128 + (limited ? rounded(224 * difference, 255 * d) : rounded(difference, d)));
+        constexpr int64_t d = 2 * one_minus_k * pixels, most = 255 * one_minus_k * pixels;
+        if constexpr (limited)
+            return scaled<224, 255 * d, 128, -most, most>(difference);
+        else
+            return scaled<1, d, 128, -most, most>(difference);
     }
 };
 

@@ -21,21 +21,21 @@ ycbcr_model::terms ycbcr_model::exact(uint8_t r, uint8_t g, uint8_t b) const
     return ycbcr_exact::with_model(*this, [&](auto m) { return m.exact(r, g, b); });
 }
 
-uint8_t ycbcr_model::luma(int64_t y_sum, int pixels) const
+uint8_t ycbcr_model::luma(int32_t y_sum, int pixels) const
 {
     return ycbcr_exact::with_model(*this, [&](auto m) {
         return ycbcr_exact::with_pixels(pixels, [&](auto n) { return m.template luma<n()>(y_sum); });
     });
 }
 
-uint8_t ycbcr_model::cb(int64_t b_minus_y_sum, int pixels) const
+uint8_t ycbcr_model::cb(int32_t b_minus_y_sum, int pixels) const
 {
     return ycbcr_exact::with_model(*this, [&](auto m) {
         return ycbcr_exact::with_pixels(pixels, [&](auto n) { return m.template cb<n()>(b_minus_y_sum); });
     });
 }
 
-uint8_t ycbcr_model::cr(int64_t r_minus_y_sum, int pixels) const
+uint8_t ycbcr_model::cr(int32_t r_minus_y_sum, int pixels) const
 {
     return ycbcr_exact::with_model(*this, [&](auto m) {
         return ycbcr_exact::with_pixels(pixels, [&](auto n) { return m.template cr<n()>(r_minus_y_sum); });

@@ -24,11 +24,11 @@ struct ycbcr_model {
     // "BT.601, full range", "BT.709, limited range", ...
     std::string name() const;
 
-    // The exact terms of one pixel, or the sum of several pixels' terms: the
-    // luma's numerator and the two colour differences' (B - Y, R - Y), all
-    // in ten thousandths of a channel step.
+    // The exact terms of one pixel, or the sum of up to four pixels' terms:
+    // the luma's numerator and the two colour differences' (B - Y, R - Y),
+    // all in ten thousandths of a channel step (within 4 * 2550000).
     struct terms {
-        int64_t y = 0, b_minus_y = 0, r_minus_y = 0;
+        int32_t y = 0, b_minus_y = 0, r_minus_y = 0;
         terms& operator+=(const terms& t)
         {
             y += t.y, b_minus_y += t.b_minus_y, r_minus_y += t.r_minus_y;
@@ -38,9 +38,9 @@ struct ycbcr_model {
     terms exact(uint8_t r, uint8_t g, uint8_t b) const;
 
     // Y, Cb and Cr of the average of pixels pixels whose terms are summed.
-    uint8_t luma(int64_t y_sum, int pixels = 1) const;
-    uint8_t cb(int64_t b_minus_y_sum, int pixels = 1) const;
-    uint8_t cr(int64_t r_minus_y_sum, int pixels = 1) const;
+    uint8_t luma(int32_t y_sum, int pixels = 1) const;
+    uint8_t cb(int32_t b_minus_y_sum, int pixels = 1) const;
+    uint8_t cr(int32_t r_minus_y_sum, int pixels = 1) const;
 
     // Y << 24 | Cb << 16 | Y << 8 | Cr of one colour: the word form.
     uint32_t word(uint8_t r, uint8_t g, uint8_t b) const;

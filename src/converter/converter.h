@@ -93,8 +93,8 @@ struct picture_rows {
     // width words for each frame, whose rows come one frame after another.
     // Empty: one picture, declared as ever.
     std::vector<uint32_t> delays{};
-    // Rows that already hold a packed layout's bytes (read_options::packed).
-    bool packed_bytes = false;
+    // Rows that a layout's prepare_row has made ready (read_options::layout).
+    bool prepared = false;
 
     uint64_t frames() const { return delays.empty() ? 1 : delays.size(); }
     // The words of each frame, and of them all.

@@ -85,10 +85,10 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
 // The picture's rows as the writers take them: with a model, its colours
 // (read_options::rgb) made into words a row at a time.
 picture_rows rows_of(loaded_picture& picture, bool all_frames, const std::optional<ycbcr_model>& model,
-                     bool packed_bytes = false)
+                     bool prepared = false)
 {
     picture_rows rows{picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
-    rows.packed_bytes = packed_bytes;
+    rows.prepared = prepared;
     if (all_frames)
         rows.delays = picture.delays();
     if (model) {
@@ -131,7 +131,7 @@ struct data_file {
     bool all_frames = false;
     std::optional<ycbcr_model> model{};
     std::optional<byte_layout> layout{};
-    bool packed_bytes = false;
+    bool prepared = false;
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -188,7 +188,7 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
         const picture_rows rows =
-            rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model, data.packed_bytes);
+            rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model, data.prepared);
         const ycbcr_model model = data.model.value_or(ycbcr_model{});
         const bool assembler = data.form == data_form::assembler;
         const bool written =
@@ -225,7 +225,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
         progress("Writing %s\n", names.source.c_str());
     const picture_rows rows =
         rows_of(*picture, settings.read.all_frames, settings.layout ? std::nullopt : settings.model,
-                settings.read.packed.has_value());
+                settings.read.layout.has_value());
     std::string name = planned.name + ".h";
     const ycbcr_model model = settings.model.value_or(ycbcr_model{});
     const auto data = [&](FILE* to) {
@@ -314,7 +314,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
     data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words,
-                   settings.read.all_frames, settings.model, settings.layout, settings.read.packed.has_value()};
+                   settings.read.all_frames, settings.model, settings.layout, settings.read.layout.has_value()};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

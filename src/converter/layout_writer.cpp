@@ -89,12 +89,8 @@ bool write_layout_declarations(text_sink& sink, const std::string& name, const p
             const uint32_t* rgb = image.row(t++);
             if (!rgb)
                 return false;
-            if (image.packed_bytes) {
-                byte_lines(sink, reinterpret_cast<const uint8_t*>(rgb), g.stride, g.stride, row + 1 == height);
-                continue;
-            }
-            const std::vector<uint8_t>& bytes = encoder.row(rgb);
-            byte_lines(sink, bytes.data(), bytes.size(), bytes.size(), !g.planar && row + 1 == height);
+            const uint8_t* bytes = image.prepared ? encoder.prepared_row(rgb) : encoder.row(rgb);
+            byte_lines(sink, bytes, g.stride, g.stride, !g.planar && row + 1 == height);
         }
         const std::vector<uint8_t>& chroma = encoder.finish();
         if (g.planar)
@@ -142,19 +138,16 @@ bool write_assembler_layout(const std::string& name, const picture_rows& image, 
         words.little->text(text), words.big->text(text);
         words.size += size;
     };
-    const auto put = [&](const std::vector<uint8_t>& bytes) { put_bytes(bytes.data(), bytes.size()); };
     int32_t t = 0;
     for (uint64_t frame = 0; frame < image.frames(); ++frame) {
         for (uint32_t row = 0; row < height; ++row) {
             const uint32_t* rgb = image.row(t++);
             if (!rgb)
                 return false;
-            if (image.packed_bytes)
-                put_bytes(reinterpret_cast<const uint8_t*>(rgb), size_t(g.stride));
-            else
-                put(encoder.row(rgb));
+            put_bytes(image.prepared ? encoder.prepared_row(rgb) : encoder.row(rgb), size_t(g.stride));
         }
-        put(encoder.finish());
+        const std::vector<uint8_t>& chroma = encoder.finish();
+        put_bytes(chroma.data(), chroma.size());
     }
     return words.little->ok() && words.big->ok();
 }

@@ -114,9 +114,9 @@ bool run(int argc, char** argv)
                                matrix != line.options.end() ? "matrix" : "range"), false;
         settings.read.rgb = true;
     }
-    // A packed layout's rows are encoded by the thread that converts them.
-    if (settings.layout && !geometry_of(*settings.layout, 1, 1).planar)
-        settings.read.packed = settings.layout, settings.read.packed_model = settings.model.value_or(ycbcr_model{});
+    // A layout's rows are made ready by the thread that converts them.
+    if (settings.layout)
+        settings.read.layout = settings.layout, settings.read.layout_model = settings.model.value_or(ycbcr_model{});
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;

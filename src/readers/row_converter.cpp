@@ -160,8 +160,8 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
 {
     if (!convert_colours(samples, words))
         return false;
-    if (options_.packed)
-        encode_packed_row(*options_.packed, options_.packed_model, width_, words, reinterpret_cast<uint8_t*>(words));
+    if (options_.layout)
+        prepare_row(*options_.layout, options_.layout_model, width_, words);
     return true;
 }
 

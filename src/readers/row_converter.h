@@ -31,11 +31,11 @@ struct read_options {
     // Each pixel's colour, 0x00RRGGBB, rather than its word, for output
     // that converts it with a model of its own (ycbcr_model.h).
     bool rgb = false;
-    // With rgb, each row's colours then made into a packed layout's bytes,
-    // in the row's own memory, by the thread that converts it: a packed
-    // row stands alone (byte_layouts.h).
-    std::optional<byte_layout> packed{};
-    ycbcr_model packed_model{};
+    // With rgb, each row's colours then made by the thread that converts
+    // them into what of a layout's bytes a row alone gives (prepare_row,
+    // byte_layouts.h).
+    std::optional<byte_layout> layout{};
+    ycbcr_model layout_model{};
 };
 
 // Turns rows of samples into words: palette entries, channels of any width

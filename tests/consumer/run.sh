@@ -27,6 +27,7 @@ over="logo 2x2 4c544cff 952b9515 1dff1d6b 69d469ea"  # its transparent pixel ove
 changed="logo 2x2 00800080 fe80fe80 e100e194 b2abb200"
 time=${first/logo/time}
 anim=${first/logo/anim}
+layout="icon 3x1 1 0 3 3 4 4 4e 7e 10 ab b3 80 80"
 expect() {  # program, its expected lines
     local got
     got=$("$1")
@@ -60,6 +61,7 @@ for generator in Ninja "Unix Makefiles"; do
         expect "$dir/show_all" "$over" "$icon"
         expect "$dir/show_headers" "$first" "$icon"
         expect "$dir/parts" "$first" "$icon" "$time" "$anim"
+        expect "$dir/show_layout" "$layout"
         # The form GCC takes best unasked; none but headers when asked.
         headers="$dir/vantrel-headers"
         grep -q __asm__ "$headers/show/logo.c" || fail "$what: show/logo.c is not assembler data"
@@ -110,7 +112,7 @@ done
 dir="$work/build-package-Ninja"
 touch "$work/prefix/bin/vantrel"
 cmake --build "$dir" >"$dir.log" 2>&1
-[ "$(grep -c 'Converting' "$dir.log")" = 9 ] || { cat "$dir.log"; fail "a new vantrel did not remake every header"; }
+[ "$(grep -c 'Converting' "$dir.log")" = 10 ] || { cat "$dir.log"; fail "a new vantrel did not remake every header"; }
 
 # Calls that would make the same file for one target, or the same names in
 # C, stop the configuration with the function's own message, not CMake's
