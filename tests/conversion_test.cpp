@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <sstream>
 #include <limits>
@@ -138,6 +139,55 @@ TEST(Conversion, LayoutsGiveTheirPinnedBytes)
         ++checked;
     }
     EXPECT_EQ(checked, 27);
+}
+
+// The layouts' rows, made from tables with the exact arithmetic at the
+// rounding edges, against the exact arithmetic alone: every colour in
+// YUV444, and as the first pixel of a 4:2:2 pair whose second is another
+// colour each time, in each of the four orders by turns, for each matrix
+// and range.
+TEST(Conversion, LayoutRowsGiveTheExactBytesForEveryColour)
+{
+    constexpr uint32_t width = 4096, colours = 1u << 24;
+    const auto partner = [](uint32_t c) { return (c * 2654435761u >> 5) & 0xffffff; };
+    std::vector<uint32_t> row(2 * width);
+    for (const char* matrix : {"bt601", "bt709"})
+        for (const char* range : {"full", "limited"}) {
+            ycbcr_model m;
+            ASSERT_TRUE(parse_matrix(matrix, m) && parse_range(range, m));
+            SCOPED_TRACE(m.name());
+            int mismatches = 0;
+            for (uint32_t first = 0; first < colours && mismatches < 5; first += width) {
+                for (uint32_t i = 0; i < width; ++i)
+                    row[i] = first + i;
+                prepare_row(byte_layout::yuv444, m, width, row.data());
+                const auto* bytes = reinterpret_cast<const uint8_t*>(row.data());
+                for (uint32_t i = 0; i < width; ++i) {
+                    const uint32_t c = first + i;
+                    const ycbcr_model::terms t = m.exact(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c));
+                    const uint8_t want[3] = {m.luma(t.y), m.cb(t.b_minus_y), m.cr(t.r_minus_y)};
+                    if (!std::equal(want, want + 3, bytes + 3 * i))
+                        ADD_FAILURE() << std::hex << "colour 0x" << c << " in YUV444" << ++mismatches;
+                }
+                for (uint32_t i = 0; i < width; ++i)
+                    row[2 * i] = first + i, row[2 * i + 1] = partner(first + i);
+                const byte_layout packed = std::array{byte_layout::yuyv, byte_layout::uyvy, byte_layout::yvyu,
+                                                      byte_layout::vyuy}[first / width % 4];
+                const pair_order o = order_of(packed);
+                prepare_row(packed, m, 2 * width, row.data());
+                for (uint32_t i = 0; i < width; ++i) {
+                    const uint32_t c = first + i, d = partner(c);
+                    const ycbcr_model::terms s = m.exact(uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c));
+                    const ycbcr_model::terms t = m.exact(uint8_t(d >> 16), uint8_t(d >> 8), uint8_t(d));
+                    uint8_t want[4];
+                    want[o.y0] = m.luma(s.y), want[o.cb] = m.cb(s.b_minus_y + t.b_minus_y, 2), want[o.y1] = m.luma(t.y);
+                    want[o.cr] = m.cr(s.r_minus_y + t.r_minus_y, 2);
+                    if (!std::equal(want, want + 4, bytes + 4 * i))
+                        ADD_FAILURE() << std::hex << "colours 0x" << c << ", 0x" << d << " in " << layout_name(packed)
+                                      << ++mismatches;
+                }
+            }
+        }
 }
 
 }  // namespace

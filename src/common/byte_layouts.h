@@ -37,6 +37,20 @@ struct layout_geometry {
 };
 layout_geometry geometry_of(byte_layout layout, uint32_t width, uint32_t height);
 
+// Where Y0, Cb, Y1 and Cr go in a packed 4:2:2 pair's four bytes.
+struct pair_order {
+    int y0, cb, y1, cr;
+};
+constexpr pair_order order_of(byte_layout layout)
+{
+    switch (layout) {
+    case byte_layout::uyvy: return {1, 0, 3, 2};
+    case byte_layout::yvyu: return {0, 3, 2, 1};
+    case byte_layout::vyuy: return {1, 2, 3, 0};
+    default: return {0, 1, 2, 3};
+    }
+}
+
 // The Y, Cb and Cr that the picture of those bytes gives pixel (x, y): a
 // shared chroma for each pixel that shares it.
 struct ycbcr_sample {

@@ -42,9 +42,14 @@ constexpr uint8_t scaled(int32_t v)
     return static_cast<uint8_t>(std::min<uint32_t>(lifted / uint32_t(2 * d), 255));
 }
 
-template <int64_t kr, int64_t kb, bool limited>
+// A component of one pixel is offset + num v / den rounded, v its term.
+struct scale {
+    int64_t num, den, offset;
+};
+
+template <int64_t kr_, int64_t kb_, bool limited>
 struct model {
-    static constexpr int64_t unit = 10000, kg = unit - kr - kb;
+    static constexpr int64_t unit = 10000, kr = kr_, kb = kb_, kg = unit - kr - kb;
 
     // Of one colour, or of several colours' summed channels (up to four).
     static constexpr ycbcr_model::terms exact(int32_t r, int32_t g, int32_t b)
@@ -53,39 +58,31 @@ struct model {
         return {y, int32_t(unit * b) - y, int32_t(unit * r) - y};
     }
 
-    // Of the sum of pixels pixels' terms. 255 E'Y = y / unit, and
-    // 16 + 219 E'Y = 16 + 219 y / (255 unit); 255 E'Pb = (B - Y) / (2 (1 - Kb)),
-    // B - Y in ten thousandths, and the same for Pr.
+    // 255 E'Y = y / unit, and 16 + 219 E'Y = 16 + 219 y / (255 unit);
+    // 255 E'Pb = (B - Y) / (2 (1 - Kb)), B - Y in ten thousandths, and the
+    // same for Pr.
+    static constexpr scale luma_scale = limited ? scale{219, 255 * unit, 16} : scale{1, unit, 0};
+    static constexpr scale cb_scale = limited ? scale{224, 255 * 2 * (unit - kb), 128} : scale{1, 2 * (unit - kb), 128};
+    static constexpr scale cr_scale = limited ? scale{224, 255 * 2 * (unit - kr), 128} : scale{1, 2 * (unit - kr), 128};
+
+    // Of the sum of pixels pixels' terms: the average's component. A
+    // colour difference lies within 255 (1 - K) of 0 for each pixel.
     template <int pixels>
     static constexpr uint8_t luma(int32_t y)
     {
-        constexpr int64_t most = 255 * unit * pixels;
-        if constexpr (limited)
-            return scaled<219, 255 * unit * pixels, 16, 0, most>(y);
-        else
-            return scaled<1, unit * pixels, 0, 0, most>(y);
+        return scaled<luma_scale.num, luma_scale.den * pixels, luma_scale.offset, 0, 255 * unit * pixels>(y);
     }
     template <int pixels>
     static constexpr uint8_t cb(int32_t b_minus_y)
     {
-        return chroma<unit - kb, pixels>(b_minus_y);
+        constexpr int64_t most = 255 * (unit - kb) * pixels;
+        return scaled<cb_scale.num, cb_scale.den * pixels, cb_scale.offset, -most, most>(b_minus_y);
     }
     template <int pixels>
     static constexpr uint8_t cr(int32_t r_minus_y)
     {
-        return chroma<unit - kr, pixels>(r_minus_y);
-    }
-
-private:
-    // A colour difference lies within 255 (1 - K) of 0, for each pixel.
-    template <int64_t one_minus_k, int pixels>
-    static constexpr uint8_t chroma(int32_t difference)
-    {
-        constexpr int64_t d = 2 * one_minus_k * pixels, most = 255 * one_minus_k * pixels;
-        if constexpr (limited)
-            return scaled<224, 255 * d, 128, -most, most>(difference);
-        else
-            return scaled<1, d, 128, -most, most>(difference);
+        constexpr int64_t most = 255 * (unit - kr) * pixels;
+        return scaled<cr_scale.num, cr_scale.den * pixels, cr_scale.offset, -most, most>(r_minus_y);
     }
 };
 
