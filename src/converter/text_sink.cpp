@@ -60,13 +60,13 @@ void text_sink::text(std::string_view s)
 namespace {
 
 // "0x00, " to "0xff, ": a big picture has millions of bytes, each copied
-// whole.
-constexpr size_t byte_width = 6;
-const std::array<std::array<char, byte_width>, 256> byte_text = [] {
-    std::array<std::array<char, byte_width>, 256> t{};
+// whole, as one 8-byte store whose last two bytes the next one overwrites.
+constexpr size_t byte_width = 6, byte_store = 8;
+const std::array<std::array<char, byte_store>, 256> byte_text = [] {
+    std::array<std::array<char, byte_store>, 256> t{};
     constexpr char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < 256; ++i)
-        t[i] = {'0', 'x', digits[i >> 4], digits[i & 15], ',', ' '};
+        t[i] = {'0', 'x', digits[i >> 4], digits[i & 15], ',', ' ', ' ', ' '};
     return t;
 }();
 
@@ -74,7 +74,8 @@ const std::array<std::array<char, byte_width>, 256> byte_text = [] {
 
 void text_sink::byte_line(const uint8_t* first, size_t count, std::string_view end)
 {
-    const size_t needed = 1 + count * byte_width + end.size();
+    // Room too for the last store's two bytes past its text.
+    const size_t needed = 1 + count * byte_width + std::max(end.size(), byte_store - byte_width);
     if (needed > capacity_ - used_) {
         flush_buffer();
         if (needed > capacity_) {  // longer than the buffer: a byte at a time
@@ -91,7 +92,7 @@ void text_sink::byte_line(const uint8_t* first, size_t count, std::string_view e
     char* p = buf_ + used_;
     *p++ = '\t';
     for (size_t i = 0; i < count; ++i, p += byte_width)
-        std::memcpy(p, byte_text[first[i]].data(), byte_width);
+        std::memcpy(p, byte_text[first[i]].data(), byte_store);
     p -= 2;  // the last byte's ", "
     std::memcpy(p, end.data(), end.size());
     used_ = size_t(p + end.size() - buf_);
