@@ -141,12 +141,12 @@ TEST(Conversion, LayoutsGiveTheirPinnedBytes)
     EXPECT_EQ(checked, 27);
 }
 
-// The layouts' rows, made from tables with the exact arithmetic at the
-// rounding edges, against the exact arithmetic alone: every colour in
-// YUV444, and as the first pixel of a 4:2:2 pair whose second is another
+// The models' words and the layouts' rows, made from tables with the exact
+// arithmetic at the rounding edges, against the exact arithmetic alone:
+// every colour as a word and in YUV444, and as the first pixel of a 4:2:2 pair whose second is another
 // colour each time, in each of the four orders by turns, for each matrix
 // and range.
-TEST(Conversion, LayoutRowsGiveTheExactBytesForEveryColour)
+TEST(Conversion, ModelRowsGiveTheExactBytesForEveryColour)
 {
     constexpr uint32_t width = 4096, colours = 1u << 24;
     const auto partner = [](uint32_t c) { return (c * 2654435761u >> 5) & 0xffffff; };
@@ -158,6 +158,12 @@ TEST(Conversion, LayoutRowsGiveTheExactBytesForEveryColour)
             SCOPED_TRACE(m.name());
             int mismatches = 0;
             for (uint32_t first = 0; first < colours && mismatches < 5; first += width) {
+                for (uint32_t i = 0; i < width; ++i)
+                    row[i] = first + i;
+                m.words(row.data(), width);
+                for (uint32_t i = 0; i < width; ++i)
+                    if (row[i] != m.word(uint8_t((first + i) >> 16), uint8_t((first + i) >> 8), uint8_t(first + i)))
+                        ADD_FAILURE() << std::hex << "colour 0x" << first + i << " as a word" << ++mismatches;
                 for (uint32_t i = 0; i < width; ++i)
                     row[i] = first + i;
                 prepare_row(byte_layout::yuv444, m, width, row.data());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ycbcr_exact.h"
+#include "ycbcr_fast.h"
 
 namespace {
 
@@ -48,6 +49,22 @@ uint32_t ycbcr_model::word(uint8_t r, uint8_t g, uint8_t b) const
         const terms t = m.exact(r, g, b);
         const uint32_t y = m.template luma<1>(t.y);
         return y << 24 | uint32_t{m.template cb<1>(t.b_minus_y)} << 16 | y << 8 | m.template cr<1>(t.r_minus_y);
+    });
+}
+
+void ycbcr_model::words(uint32_t* row, size_t count) const
+{
+    using ycbcr_fast::component;
+    ycbcr_exact::with_model(*this, [&](auto m) {
+        using model = decltype(m);
+        const ycbcr_fast::tables<model>& fast = ycbcr_fast::tables_of<model>;
+        for (uint32_t* const end = row + count; row != end; ++row) {
+            const ycbcr_fast::entry e = fast.of(*row);
+            const int y = component<2>(e.y2, model::luma_scale), cb = component<1>(e.cb, model::cb_scale),
+                      cr = component<1>(e.cr, model::cr_scale);
+            *row = (y | cb | cr) >= 0 ? uint32_t(y) << 24 | uint32_t(cb) << 16 | uint32_t(y) << 8 | uint32_t(cr)
+                                      : word(uint8_t(*row >> 16), uint8_t(*row >> 8), uint8_t(*row));
+        }
     });
 }
 

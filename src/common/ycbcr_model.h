@@ -13,6 +13,7 @@
 #ifndef VANTREL_YCBCR_MODEL_H
 #define VANTREL_YCBCR_MODEL_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -44,6 +45,9 @@ struct ycbcr_model {
 
     // Y << 24 | Cb << 16 | Y << 8 | Cr of one colour: the word form.
     uint32_t word(uint8_t r, uint8_t g, uint8_t b) const;
+    // A row of colours (0x00RRGGBB) made into those words where it lies, the
+    // same ones, from tables (ycbcr_fast.h).
+    void words(uint32_t* row, size_t count) const;
 
     // Back to red, green and blue, each rounded to nearest and clamped.
     void to_rgb(uint8_t y, uint8_t cb, uint8_t cr, uint8_t* rgb) const;

@@ -93,8 +93,6 @@ struct picture_rows {
     // width words for each frame, whose rows come one frame after another.
     // Empty: one picture, declared as ever.
     std::vector<uint32_t> delays{};
-    // Rows that a layout's prepare_row has made ready (read_options::layout).
-    bool prepared = false;
 
     uint64_t frames() const { return delays.empty() ? 1 : delays.size(); }
     // The words of each frame, and of them all.
@@ -139,15 +137,16 @@ bool make_declarations_header(FILE* out, std::string_view header_file, const std
 // assembler form, what the images' data needs from the compiler.
 bool make_source_prologue(FILE* out, std::string_view header_file, data_form form, std::string_view note = {});
 
-// A picture's delays as its declaration lists them: a tab, then the
-// values, comma-separated.
-std::string delay_list(const picture_rows& image);
+// An image's sizes as C definitions: _x and _y, and for an animation
+// _frames and _delays, an array of delay_type (a tab, then the values,
+// comma-separated).
+std::string size_definitions(const std::string& id, const picture_rows& image, std::string_view delay_type);
 
 // A layout's bytes (byte_layouts.h): the line that names the layout and the
 // model ("// NV12 bytes: BT.601, full range" and a blank line), the names an
 // image's declarations take besides its own, _x, _y, _frames and _delays,
-// its definitions from rows of colours (read_options::rgb), and their
-// extern declarations.
+// its definitions from rows that prepare_row made (read_options::layout),
+// and their extern declarations.
 std::string layout_note(byte_layout layout, const ycbcr_model& model);
 std::vector<std::string> layout_names(const std::string& id, byte_layout layout);
 bool write_layout_declarations(text_sink& sink, const std::string& name, const picture_rows& image, byte_layout layout,

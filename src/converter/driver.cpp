@@ -82,26 +82,13 @@ std::unique_ptr<loaded_picture> load(const char* path, const read_options& optio
     return picture;
 }
 
-// The picture's rows as the writers take them: with a model, its colours
-// (read_options::rgb) made into words a row at a time.
-picture_rows rows_of(loaded_picture& picture, bool all_frames, const std::optional<ycbcr_model>& model,
-                     bool prepared = false)
+// The picture's rows as the writers take them: its words, or with a
+// layout what prepare_row made of its colours (read_options).
+picture_rows rows_of(loaded_picture& picture, bool all_frames)
 {
     picture_rows rows{picture.width(), picture.height(), [&picture](int32_t t) { return picture.row(t); }};
-    rows.prepared = prepared;
     if (all_frames)
         rows.delays = picture.delays();
-    if (model) {
-        auto words = std::make_shared<std::vector<uint32_t>>(size_t(std::max(picture.width(), 0)));
-        rows.row = [&picture, words, m = *model](int32_t t) -> const uint32_t* {
-            const uint32_t* rgb = picture.row(t);
-            if (!rgb)
-                return nullptr;
-            for (size_t x = 0; x < words->size(); ++x)
-                (*words)[x] = m.word(uint8_t(rgb[x] >> 16), uint8_t(rgb[x] >> 8), uint8_t(rgb[x]));
-            return words->data();
-        };
-    }
     return rows;
 }
 
@@ -131,7 +118,6 @@ struct data_file {
     bool all_frames = false;
     std::optional<ycbcr_model> model{};
     std::optional<byte_layout> layout{};
-    bool prepared = false;
     std::set<std::string> declared{};
     std::deque<pending_image> held{};
     uint64_t complete = 0;
@@ -187,8 +173,7 @@ void append_image(data_file& data, const planned_picture& planned, picture_queue
         data.declared.insert(ids.begin(), ids.end());
         p.messages += progress_line("Writing " + planned.name);
         release(data, false);
-        const picture_rows rows =
-            rows_of(*picture, data.all_frames, data.layout ? std::nullopt : data.model, data.prepared);
+        const picture_rows rows = rows_of(*picture, data.all_frames);
         const ycbcr_model model = data.model.value_or(ycbcr_model{});
         const bool assembler = data.form == data_form::assembler;
         const bool written =
@@ -223,9 +208,7 @@ bool convert_single(const planned_picture& planned, const run_settings& settings
     progress("Writing %s\n", names.header.c_str());
     if (settings.form != data_form::header)
         progress("Writing %s\n", names.source.c_str());
-    const picture_rows rows =
-        rows_of(*picture, settings.read.all_frames, settings.layout ? std::nullopt : settings.model,
-                settings.read.layout.has_value());
+    const picture_rows rows = rows_of(*picture, settings.read.all_frames);
     std::string name = planned.name + ".h";
     const ycbcr_model model = settings.model.value_or(ycbcr_model{});
     const auto data = [&](FILE* to) {
@@ -314,7 +297,7 @@ bool run_combined(const std::vector<char*>& files, const run_settings& settings)
     const std::string words_path = names.stem + ".le.bin";
     picture_queue queue(files, settings.read);
     data_file data{words ? words_path : out.definitions_path(), form, sink, words, settings.uint32_words,
-                   settings.read.all_frames, settings.model, settings.layout, settings.read.layout.has_value()};
+                   settings.read.all_frames, settings.model, settings.layout};
     bool failed = false;
     for (size_t i = 0; i < plan.pictures.size() && !failed; ++i) {
         append_image(data, plan.pictures[i], queue.next());

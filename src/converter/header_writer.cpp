@@ -22,12 +22,18 @@ bool make_header(FILE* out, bool uint32_words, std::string_view note)
            write_text(out, note);
 }
 
-std::string delay_list(const picture_rows& image)
+std::string size_definitions(const std::string& id, const picture_rows& image, std::string_view delay_type)
 {
-    std::string list;
-    for (const uint32_t delay : image.delays)
-        list += (list.empty() ? "\t" : ", ") + std::to_string(delay);
-    return list;
+    std::string text = std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n";
+    text += std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n";
+    if (image.delays.empty())
+        return text;
+    const std::string frames = std::to_string(image.frames());
+    text += std::string(size_prefix) + id + "_frames = " + frames + ";\n";
+    text += std::string(delay_type) + id + "_delays[" + frames + "] = {\n";
+    for (size_t i = 0; i < image.delays.size(); ++i)
+        text += (i == 0 ? "\t" : ", ") + std::to_string(image.delays[i]);
+    return text + "\n};\n";
 }
 
 bool write_declarations(text_sink& sink, const std::string& name, const picture_rows& image, bool uint32_words)
@@ -43,12 +49,7 @@ bool write_declarations(text_sink& sink, const std::string& name, const picture_
     const size_t rows = image.height > 0 ? static_cast<size_t>(image.height) : 0;
     const bool animated = !image.delays.empty();
     const std::string frames = std::to_string(image.frames());
-    sink.text(std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n");
-    sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n");
-    if (animated) {
-        sink.text(std::string(size_prefix) + id + "_frames = " + frames + ";\n");
-        sink.text(word_type + id + "_delays[" + frames + "] = {\n" + delay_list(image) + "\n};\n");
-    }
+    sink.text(size_definitions(id, image, word_type));
     sink.text("\n" + word_type + id + (animated ? "[" + frames + "]" : "") + "[" + std::to_string(size) + "] = {\n");
 
     int32_t t = 0;

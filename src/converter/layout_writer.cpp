@@ -64,20 +64,13 @@ bool write_layout_declarations(text_sink& sink, const std::string& name, const p
     layout_encoder encoder(layout, model, width, height);
     const layout_geometry& g = encoder.geometry();
     const bool animated = !image.delays.empty();
-    const std::string frames = std::to_string(image.frames());
     // What a person reads first: the planes, row by row.
     std::string what = "// " + id + ": " + std::to_string(height) + " rows of " + std::to_string(g.stride) + " bytes";
     if (g.planar)
         what += ", then " + std::to_string(g.chroma_rows * (layout == byte_layout::i420 || layout == byte_layout::yv12 ? 2 : 1)) +
                 " rows of " + std::to_string(g.chroma_stride) + " chroma bytes";
     sink.text(what + (animated ? ", for each frame\n" : "\n"));
-    sink.text(std::string(size_prefix) + id + "_x = " + std::to_string(image.width) + ";\n");
-    sink.text(std::string(size_prefix) + id + "_y = " + std::to_string(image.height) + ";\n");
-    if (animated) {
-        sink.text(std::string(size_prefix) + id + "_frames = " + frames + ";\n");
-        sink.text(std::string(offset_prefix) + id + "_delays" + bracketed(image.frames()) + " = {\n" + delay_list(image) +
-                  "\n};\n");
-    }
+    sink.text(size_definitions(id, image, offset_prefix));
     for (const auto& [suffix, value] : places(g))
         sink.text(std::string(offset_prefix) + id + suffix + " = " + std::to_string(value) + ";\n");
     sink.text("\nconst unsigned char " + id + (animated ? bracketed(image.frames()) : "") + bracketed(g.bytes) + " = {\n");
@@ -89,7 +82,7 @@ bool write_layout_declarations(text_sink& sink, const std::string& name, const p
             const uint32_t* rgb = image.row(t++);
             if (!rgb)
                 return false;
-            const uint8_t* bytes = image.prepared ? encoder.prepared_row(rgb) : encoder.row(rgb);
+            const uint8_t* bytes = encoder.prepared_row(rgb);
             byte_lines(sink, bytes, g.stride, g.stride, !g.planar && row + 1 == height);
         }
         const std::vector<uint8_t>& chroma = encoder.finish();
@@ -107,7 +100,6 @@ std::string extern_layout_declarations(const std::string& name, const picture_ro
     const std::string id = c_identifier(name);
     const layout_geometry g = geometry_of(layout, uint32_t(std::max(image.width, 0)), uint32_t(std::max(image.height, 0)));
     std::string text = "extern " + std::string(size_prefix) + id + "_x;\nextern " + std::string(size_prefix) + id + "_y;\n";
-    const std::string frames = std::to_string(image.frames());
     if (!image.delays.empty())
         text += "extern " + std::string(size_prefix) + id + "_frames;\nextern " + std::string(offset_prefix) + id +
                 "_delays" + bracketed(image.frames()) + ";\n";
@@ -144,7 +136,7 @@ bool write_assembler_layout(const std::string& name, const picture_rows& image, 
             const uint32_t* rgb = image.row(t++);
             if (!rgb)
                 return false;
-            put_bytes(image.prepared ? encoder.prepared_row(rgb) : encoder.row(rgb), size_t(g.stride));
+            put_bytes(encoder.prepared_row(rgb), size_t(g.stride));
         }
         const std::vector<uint8_t>& chroma = encoder.finish();
         put_bytes(chroma.data(), chroma.size());

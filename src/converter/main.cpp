@@ -114,9 +114,9 @@ bool run(int argc, char** argv)
                                matrix != line.options.end() ? "matrix" : "range"), false;
         settings.read.rgb = true;
     }
-    // A layout's rows are made ready by the thread that converts them.
-    if (settings.layout)
-        settings.read.layout = settings.layout, settings.read.layout_model = settings.model.value_or(ycbcr_model{});
+    // The model's words, or a layout's rows, are made by the thread that
+    // converts the colours.
+    settings.read.model = settings.model, settings.read.layout = settings.layout;
     if (const auto name = line.options.find("--name"); name != line.options.end()) {
         if (!line.combined)
             return std::printf("error: --name needs -a\n"), false;

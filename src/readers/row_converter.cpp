@@ -161,7 +161,9 @@ bool row_converter::convert(const uint8_t* samples, uint32_t* words) const
     if (!convert_colours(samples, words))
         return false;
     if (options_.layout)
-        prepare_row(*options_.layout, options_.layout_model, width_, words);
+        prepare_row(*options_.layout, options_.model.value_or(ycbcr_model{}), width_, words);
+    else if (options_.model)
+        options_.model->words(words, width_);
     return true;
 }
 

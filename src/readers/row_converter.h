@@ -31,11 +31,12 @@ struct read_options {
     // Each pixel's colour, 0x00RRGGBB, rather than its word, for output
     // that converts it with a model of its own (ycbcr_model.h).
     bool rgb = false;
-    // With rgb, each row's colours then made by the thread that converts
-    // them into what of a layout's bytes a row alone gives (prepare_row,
-    // byte_layouts.h).
+    // With rgb and a model, each row's colours then made by the thread that
+    // converts them into the model's words (ycbcr_model::words), or with a
+    // layout too into what of its bytes a row alone gives (prepare_row,
+    // byte_layouts.h; the default model without one).
+    std::optional<ycbcr_model> model{};
     std::optional<byte_layout> layout{};
-    ycbcr_model layout_model{};
 };
 
 // Turns rows of samples into words: palette entries, channels of any width
